@@ -1,0 +1,3 @@
+#include "runtime/random.h"
+#include <gtest/gtest.h>
+TEST(Smoke, Mt) { random_set_seed(5489); EXPECT_EQ(random_next_u32(), 3499211612u); }
