@@ -54,14 +54,20 @@ uint64_t g_overhead = 0;
 uint64_t g_fail_at = 0;
 bool g_fail_persistent = false;
 uint64_t g_requests_seen = 0;
+bool g_fail_init = false;
+void (*g_release_observer)(const void *, size_t) = nullptr;
 
 // A plain memset right before free() is a dead store the optimiser may drop;
 // calling through a volatile pointer keeps the wipe.
 void *(*volatile g_wipe)(void *, int, size_t) = std::memset;
 
-void wipe(void *p, size_t n)
+// Wipes a raw block, header included, and hands it back to the C library.
+void wipe_and_free(void *raw, size_t n)
 {
-    g_wipe(p, 0, n);
+    g_wipe(raw, 0, n);
+    if (g_release_observer != nullptr)
+        g_release_observer(raw, n);
+    std::free(raw);
 }
 
 bool injected_failure()
@@ -192,7 +198,7 @@ void log_event(uint32_t operation, const char *file, const char *function, uint3
 bool memory_manager_init(uint32_t level)
 {
     if (g_manager == nullptr) {
-        g_manager = static_cast<memory_manager *>(std::calloc(1, sizeof(memory_manager)));
+        g_manager = g_fail_init ? nullptr : static_cast<memory_manager *>(std::calloc(1, sizeof(memory_manager)));
         if (g_manager == nullptr)
             return false;
         g_overhead = 0;
@@ -266,8 +272,7 @@ void *memory_manager_request(void *ptr, uint32_t operation, uint64_t count, uint
         }
         event_count = event_element_size == 0 ? 0 : size / event_element_size;
         void *raw = static_cast<unsigned char *>(ptr) - kHeaderBytes;
-        wipe(raw, static_cast<size_t>(size + kHeaderBytes));
-        std::free(raw);
+        wipe_and_free(raw, static_cast<size_t>(size + kHeaderBytes));
         sign = -1;
         delta = size;
         break;
@@ -298,8 +303,7 @@ void *memory_manager_request(void *ptr, uint32_t operation, uint64_t count, uint
         const uint64_t keep = old_size < new_size ? old_size : new_size;
         std::memcpy(static_cast<unsigned char *>(raw) + kHeaderBytes, ptr, static_cast<size_t>(keep));
         write_header(raw, make_header(new_size, type_id, header));
-        wipe(old_raw, static_cast<size_t>(old_size + kHeaderBytes));
-        std::free(old_raw);
+        wipe_and_free(old_raw, static_cast<size_t>(old_size + kHeaderBytes));
         sign = new_size > old_size ? 1 : -1;
         delta = new_size > old_size ? new_size - old_size : old_size - new_size;
         result = static_cast<unsigned char *>(raw) + kHeaderBytes;
@@ -379,4 +383,14 @@ void memory_manager_fail_at(uint64_t n, bool persistent)
 uint64_t memory_manager_requests_seen()
 {
     return g_requests_seen;
+}
+
+void memory_manager_fail_init(bool fail)
+{
+    g_fail_init = fail;
+}
+
+void memory_manager_observe_release(void (*observer)(const void *raw, size_t bytes))
+{
+    g_release_observer = observer;
 }

@@ -3,6 +3,7 @@
 // leak result of del_tovan_sdk and the heap-usage figure.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <source_location>
@@ -39,6 +40,12 @@ void memory_manager_fail_at(uint64_t n, bool persistent);
 // Number of allocation and reallocation requests seen since the last
 // memory_manager_fail_at call, failed ones included.
 uint64_t memory_manager_requests_seen();
+// Test-only: while set, creating the manager fails as if its record could not
+// be allocated (retaining an existing manager still works).
+void memory_manager_fail_init(bool fail);
+// Test-only: called with every raw block (header included) right before it is
+// handed back to the C library, after the wipe; NULL removes the observer.
+void memory_manager_observe_release(void (*observer)(const void *raw, size_t bytes));
 
 // Typed wrappers over memory_manager_request that tag each block with the
 // calling source line. Records must be plain data: no constructors run.

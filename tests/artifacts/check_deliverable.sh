@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Checks a built shared deliverable against its public header:
+#   - its NEEDED entries are the C and maths libraries only;
+#   - its dynamic symbol table defines exactly the functions the header
+#     exports, and nothing else.
+# Usage: check_deliverable.sh LIBRARY HEADER
+set -euo pipefail
+
+lib=$1
+header=$2
+status=0
+
+needed=$(readelf -d "$lib" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort)
+for entry in $needed; do
+    case $entry in
+        libc.so.* | libm.so.*) ;;
+        *) echo "FAIL: $lib needs $entry (only libc and libm are allowed)"; status=1 ;;
+    esac
+done
+echo "NEEDED: $(echo $needed)"
+
+# Every declaration that carries the export macro, by name.
+declared=$(grep -v '^[[:space:]]*#' "$header" | tr '\n' ' ' | grep -oE 'TOVAN_SDK_API [^;(]*\(' |
+    sed -E 's/.*[^A-Za-z0-9_]([A-Za-z_][A-Za-z0-9_]*)[[:space:]]*\($/\1/' | sort -u)
+defined=$(nm -D --defined-only "$lib" | awk '{print $NF}' | sed 's/@.*//' | sort -u)
+
+if [ -z "$declared" ]; then
+    echo "FAIL: no exported declarations found in $header"
+    status=1
+fi
+for name in $defined; do
+    if ! grep -qx "$name" <<< "$declared"; then
+        echo "FAIL: $lib exports $name, which the public header does not declare"
+        status=1
+    fi
+done
+for name in $declared; do
+    if ! grep -qx "$name" <<< "$defined"; then
+        echo "FAIL: the public header declares $name, which $lib does not export"
+        status=1
+    fi
+done
+for name in $declared; do
+    case $name in
+        new_tovan_sdk | del_tovan_sdk | tovan_sdk_*) ;;
+        *) echo "FAIL: exported name $name is outside the interface's naming"; status=1 ;;
+    esac
+done
+echo "exports: $(echo $defined | wc -w) symbols, header declares $(echo $declared | wc -w)"
+
+[ $status -eq 0 ] && echo "deliverable ok: $lib"
+exit $status

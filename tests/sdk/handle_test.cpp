@@ -1,0 +1,274 @@
+#include "sdk/handle.h"
+
+#include "runtime/memory_manager.h"
+#include "runtime/random.h"
+#include "sdk/pipeline.h"
+#include "support/memory_fixture.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#include <gtest/gtest.h>
+
+extern "C" {
+size_t c_consumer_callbacks_size(void);
+size_t c_consumer_on_received_offset(void);
+int c_consumer_round_trip(void);
+}
+
+namespace {
+
+constexpr uint32_t kNoFigure = 0xFFFFFFFFu;
+
+bool manager_exists()
+{
+    return memory_manager_get_header_bytes() != kNoFigure;
+}
+
+// Every test starts with no live handle and no tracked heap, and leaves none.
+class HandleTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(manager_exists()) << "another holder is still alive"; }
+    void TearDown() override
+    {
+        memory_manager_fail_at(0, false);
+        memory_manager_fail_init(false);
+        EXPECT_FALSE(manager_exists()) << "a handle or hold was left behind";
+        while (manager_exists())
+            memory_manager_release();
+    }
+};
+
+// Stand-ins for the pipeline records: their addresses are only compared with
+// NULL, never followed.
+alignas(8) unsigned char g_stand_in[8];
+
+template <typename T>
+T *stand_in()
+{
+    return reinterpret_cast<T *>(g_stand_in);
+}
+
+// Makes the handle pass the configured test without a real pipeline; the
+// receiver array is a real tracked block, which the teardown frees.
+void pretend_configured(sdk_handle *h, uint8_t channels)
+{
+    h->protocol = stand_in<protocol>();
+    h->decoder_settings = stand_in<decoder_settings>();
+    h->transmitter = stand_in<transmitter>();
+    h->spectrum = stand_in<spectrum_analyser>();
+    h->input_frames = stand_in<frame_buffer>();
+    h->receivers = tracked_alloc<receiver *>(channels);
+    ASSERT_NE(h->receivers, nullptr);
+    h->channel_count = channels;
+    for (uint8_t i = 0; i < channels; ++i)
+        h->receivers[i] = stand_in<receiver>();
+    h->initialised = true;
+}
+
+TEST_F(HandleTest, NewHandleIsUnconfigured)
+{
+    sdk_handle *h = new_tovan_sdk();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->state, TOVAN_SDK_STATE_NOT_CONFIGURED);
+    EXPECT_FALSE(h->listen_to_self);
+    EXPECT_FALSE(h->initialised);
+    EXPECT_EQ(h->channel_count, 0);
+    EXPECT_EQ(h->receivers, nullptr);
+    EXPECT_EQ(h->callbacks.on_state_changed, nullptr);
+    EXPECT_EQ(h->callbacks.on_received, nullptr);
+    EXPECT_EQ(h->callback_ptr, nullptr);
+    EXPECT_EQ(h->shorts_input_buffer, nullptr);
+    EXPECT_EQ(h->shorts_output_capacity, 0u);
+    EXPECT_TRUE(h->holds_memory_manager);
+    EXPECT_FALSE(sdk_is_initialised(h));
+    EXPECT_EQ(sdk_get_protocol(h), nullptr);
+    EXPECT_EQ(sdk_get_decoder_settings(h), nullptr);
+    EXPECT_EQ(tovan_sdk_get_heap_usage(h), kNoFigure);
+    EXPECT_EQ(tovan_sdk_get_heap_usage(nullptr), kNoFigure);
+    EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
+}
+
+TEST_F(HandleTest, DeleteClearsTheCallersVariable)
+{
+    sdk_handle *h = new_tovan_sdk();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
+    EXPECT_EQ(h, nullptr);
+    EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_NULL_POINTER) << "the variable is NULL now";
+    EXPECT_EQ(del_tovan_sdk(nullptr), TOVAN_SDK_NULL_POINTER);
+    EXPECT_FALSE(manager_exists()) << "the last handle frees the tracked heap";
+}
+
+TEST_F(HandleTest, LeakResultCountsTheWholeProcess)
+{
+    struct {
+        const char *name;
+        bool second_handle;
+        bool keep_block;
+        sdk_error first, last;
+    } const cases[] = {
+        {"one handle", false, false, TOVAN_SDK_OK, TOVAN_SDK_OK},
+        {"two handles", true, false, TOVAN_SDK_MEMORY_LEAK, TOVAN_SDK_OK},
+        {"a block not given back", false, true, TOVAN_SDK_MEMORY_LEAK, TOVAN_SDK_MEMORY_LEAK},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        sdk_handle *a = new_tovan_sdk();
+        sdk_handle *b = c.second_handle ? new_tovan_sdk() : nullptr;
+        ASSERT_NE(a, nullptr);
+        // As a random payload or an info text would be handed to the caller.
+        uint8_t *block = tracked_alloc<uint8_t>(16);
+        ASSERT_NE(block, nullptr);
+        if (!c.keep_block)
+            tovan_sdk_free(block);
+        EXPECT_EQ(del_tovan_sdk(&a), c.first);
+        EXPECT_EQ(a, nullptr) << "destroyed all the same";
+        if (b != nullptr) {
+            EXPECT_EQ(del_tovan_sdk(&b), c.last);
+        }
+        if (c.keep_block)
+            tovan_sdk_free(block); // the tracked heap is gone: released uncounted
+        EXPECT_FALSE(manager_exists());
+    }
+    tovan_sdk_free(nullptr);
+}
+
+TEST_F(HandleTest, ConfiguredTestNeedsTheWholePipeline)
+{
+    sdk_handle *h = new_tovan_sdk();
+    ASSERT_NE(h, nullptr);
+    EXPECT_FALSE(sdk_is_initialised(nullptr));
+
+    struct {
+        const char *missing;
+        void (*remove)(sdk_handle *);
+        uint8_t channels;
+        bool configured;
+    } const cases[] = {
+        {"nothing, 3 channels", [](sdk_handle *) {}, 3, true},
+        {"nothing, no channels", [](sdk_handle *) {}, 0, true},
+        {"protocol", [](sdk_handle *x) { x->protocol = nullptr; }, 2, false},
+        {"receiver settings", [](sdk_handle *x) { x->decoder_settings = nullptr; }, 2, false},
+        {"transmitter", [](sdk_handle *x) { x->transmitter = nullptr; }, 2, false},
+        {"spectrum", [](sdk_handle *x) { x->spectrum = nullptr; }, 2, false},
+        {"frame FIFO", [](sdk_handle *x) { x->input_frames = nullptr; }, 2, false},
+        {"last receiver", [](sdk_handle *x) { x->receivers[x->channel_count - 1] = nullptr; }, 4, false},
+        {"the flag only", [](sdk_handle *x) { x->initialised = false; }, 1, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.missing);
+        pretend_configured(h, c.channels);
+        c.remove(h);
+        EXPECT_EQ(sdk_is_initialised(h), c.configured);
+        EXPECT_EQ(sdk_get_protocol(h), c.configured ? stand_in<protocol>() : nullptr);
+        EXPECT_EQ(sdk_get_decoder_settings(h), c.configured ? stand_in<decoder_settings>() : nullptr);
+        EXPECT_TRUE(sdk_teardown_pipeline(h));
+        EXPECT_EQ(h->receivers, nullptr);
+        EXPECT_EQ(h->channel_count, 0);
+        EXPECT_FALSE(h->initialised);
+        EXPECT_FALSE(sdk_is_initialised(h));
+    }
+    EXPECT_FALSE(sdk_teardown_pipeline(nullptr));
+    EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
+}
+
+TEST_F(HandleTest, TeardownKeepsWhatOutlivesThePipeline)
+{
+    sdk_handle *h = new_tovan_sdk();
+    ASSERT_NE(h, nullptr);
+    pretend_configured(h, 2);
+    h->state = TOVAN_SDK_STATE_RUNNING;
+    h->listen_to_self = true;
+    int user = 0;
+    h->callback_ptr = &user;
+    h->callbacks.on_sent = [](void *, const uint8_t *, size_t, uint8_t) {};
+    h->shorts_input_buffer = tracked_alloc<float>(32);
+    h->shorts_input_capacity = 32;
+    ASSERT_TRUE(sdk_teardown_pipeline(h));
+    EXPECT_EQ(h->state, TOVAN_SDK_STATE_RUNNING);
+    EXPECT_TRUE(h->listen_to_self);
+    EXPECT_EQ(h->callback_ptr, &user);
+    EXPECT_NE(h->callbacks.on_sent, nullptr);
+    EXPECT_NE(h->shorts_input_buffer, nullptr);
+    EXPECT_EQ(h->shorts_input_capacity, 32u);
+    EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK) << "the conversion buffer goes with the handle";
+}
+
+TEST_F(HandleTest, HeapUsageGrowsWithEveryAllocation)
+{
+    sdk_handle *h = new_tovan_sdk();
+    ASSERT_NE(h, nullptr);
+    pretend_configured(h, 2);
+    // The handle and the receiver array: their bytes plus 8 per allocation.
+    const uint32_t expected = static_cast<uint32_t>(sizeof(sdk_handle) + 2 * sizeof(receiver *) + 2 * 8);
+    EXPECT_EQ(tovan_sdk_get_heap_usage(h), expected);
+    uint8_t *block = tracked_alloc<uint8_t>(100);
+    EXPECT_EQ(tovan_sdk_get_heap_usage(h), expected + 100 + 8);
+    tracked_free(block);
+    EXPECT_EQ(tovan_sdk_get_heap_usage(h), expected + 8) << "a freed allocation still counts its 8 bytes";
+    EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
+}
+
+TEST_F(HandleTest, NewHandleReseedsTheSharedGenerator)
+{
+    random_set_seed(1);
+    const auto ms = [](double s) { return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(s * 1000.0))); };
+    const uint32_t before = ms(clock_seconds());
+    sdk_handle *h = new_tovan_sdk();
+    const uint32_t after = ms(clock_seconds());
+    ASSERT_NE(h, nullptr);
+    EXPECT_LE(random_get_seed() - before, after - before) << "seeded from the clock in milliseconds";
+    EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
+}
+
+TEST_F(HandleTest, FailedCreationGivesBackItsHold)
+{
+    memory_manager_fail_at(1, false);
+    EXPECT_EQ(new_tovan_sdk(), nullptr);
+    memory_manager_fail_at(0, false);
+    EXPECT_FALSE(manager_exists());
+    const uint64_t allocations = sweep_allocation_failures([] {
+        sdk_handle *h = new_tovan_sdk();
+        return h != nullptr && del_tovan_sdk(&h) == TOVAN_SDK_OK;
+    });
+    EXPECT_EQ(allocations, 1u);
+}
+
+// A handle made while the tracked heap could not be created holds nothing,
+// so deleting it must neither drop another handle's hold nor complain.
+TEST_F(HandleTest, HandleWithoutHeapHoldReleasesNothing)
+{
+    memory_manager_fail_init(true);
+    sdk_handle *orphan = new_tovan_sdk();
+    sdk_handle *alone = new_tovan_sdk();
+    memory_manager_fail_init(false);
+    ASSERT_NE(orphan, nullptr) << "made all the same, uncounted";
+    ASSERT_NE(alone, nullptr);
+    EXPECT_FALSE(orphan->holds_memory_manager);
+    EXPECT_FALSE(manager_exists());
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(del_tovan_sdk(&alone), TOVAN_SDK_OK) << "no figure to judge, so no leak reported";
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+    sdk_handle *holder = new_tovan_sdk();
+    ASSERT_NE(holder, nullptr);
+    EXPECT_TRUE(holder->holds_memory_manager);
+    EXPECT_EQ(del_tovan_sdk(&orphan), TOVAN_SDK_OK);
+    EXPECT_TRUE(manager_exists()) << "the holder's hold survives";
+    // The orphan's block was freed under a heap that never counted it, so the
+    // holder's figure is off by its size: blocks that outlive the heap they
+    // were made under are released uncounted, not reconciled.
+    del_tovan_sdk(&holder);
+    EXPECT_FALSE(manager_exists());
+}
+
+TEST(PublicHeaderTest, CompilesAsCAndAgreesWithCpp)
+{
+    EXPECT_EQ(c_consumer_callbacks_size(), sizeof(sdk_callbacks));
+    EXPECT_EQ(c_consumer_on_received_offset(), offsetof(sdk_callbacks, on_received));
+    EXPECT_EQ(c_consumer_round_trip(), 1);
+}
+
+} // namespace
