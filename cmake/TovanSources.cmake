@@ -9,7 +9,9 @@ file(GLOB TOVAN_DSP_SOURCES CONFIGURE_DEPENDS ${_root}/dsp/*.cpp ${_root}/dsp/ba
 if(TOVAN_DSP_BACKEND STREQUAL "generic")
   file(GLOB _backend CONFIGURE_DEPENDS ${_root}/dsp/generic/*.cpp)
 elseif(TOVAN_DSP_BACKEND STREQUAL "ne10")
-  file(GLOB _backend CONFIGURE_DEPENDS ${_root}/dsp/ne10/*.cpp ${_root}/standins/ne10/*.cpp)
+  # The Ne10 build keeps the portable minimum search.
+  file(GLOB _backend CONFIGURE_DEPENDS ${_root}/dsp/ne10/*.cpp ${_root}/standins/ne10/*.cpp
+       ${_root}/dsp/generic/vector_min_index.cpp)
 else()
   file(GLOB _backend CONFIGURE_DEPENDS ${_root}/dsp/accelerate/*.cpp)
   if(NOT APPLE)

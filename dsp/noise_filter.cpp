@@ -1,0 +1,79 @@
+#include "dsp/noise_filter.h"
+
+#include "runtime/memory_manager.h"
+
+#include <cstring>
+
+noise_filter *new_noise_filter(uint32_t lo, uint32_t hi)
+{
+    noise_filter *nf = tracked_alloc<noise_filter>(1);
+    if (nf == nullptr)
+        return nullptr;
+    nf->lo = lo;
+    nf->hi = hi;
+    nf->factor = 0.5f;
+    nf->smoothing = 0.95f;
+    nf->one_minus_smoothing = 1.0f - nf->smoothing;
+    // An inverted band (possible with a negative tone spacing) would wrap the
+    // count; it stays an empty filter instead.
+    if (lo <= hi) {
+        nf->noise = tracked_alloc<float>(static_cast<uint64_t>(hi) - lo + 1);
+        if (nf->noise == nullptr) {
+            del_noise_filter(nf);
+            return nullptr;
+        }
+    }
+    return nf;
+}
+
+bool noise_filter_set_factor(noise_filter *nf, float factor)
+{
+    if (factor < 0.0f || factor > 1.0f)
+        return false;
+    nf->factor = factor;
+    return true;
+}
+
+bool noise_filter_set_smoothing(noise_filter *nf, float smoothing)
+{
+    if (smoothing < 0.0f || smoothing > 1.0f)
+        return false;
+    nf->smoothing = smoothing;
+    nf->one_minus_smoothing = 1.0f - smoothing;
+    return true;
+}
+
+bool noise_filter_apply(noise_filter *nf, float *spectrum)
+{
+    if (nf->noise == nullptr)
+        return true;
+    float *noise = nf->noise;
+    const float factor = nf->factor;
+    const float smoothing = nf->smoothing;
+    const float one_minus = nf->one_minus_smoothing;
+    const uint64_t count = static_cast<uint64_t>(nf->hi) - nf->lo + 1;
+    float *bins = spectrum + nf->lo;
+    for (uint64_t i = 0; i < count; ++i) {
+        // The subtraction uses the estimate from before this frame, and the
+        // estimate takes the value as it came in, not the filtered one.
+        const float in = bins[i];
+        const float sub = factor * noise[i];
+        noise[i] = one_minus * in + smoothing * noise[i];
+        const float d = in - sub;
+        // d < 0 becomes +0 and anything else (NaN included) stays, selected by a
+        // bit mask: on noisy bins a branch here mispredicts about every other bin.
+        uint32_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        bits &= 0u - static_cast<uint32_t>(!(d < 0.0f));
+        std::memcpy(&bins[i], &bits, sizeof bits);
+    }
+    return true;
+}
+
+void del_noise_filter(noise_filter *nf)
+{
+    if (nf == nullptr)
+        return;
+    tracked_free(nf->noise);
+    tracked_free(nf);
+}

@@ -1,0 +1,153 @@
+#include "dsp/noise_filter.h"
+#include "support/memory_fixture.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class NoiseFilterTest : public TrackedHeapTest {};
+
+TEST_F(NoiseFilterTest, FirstFramePassesAndSeedsTheEstimate)
+{
+    noise_filter *nf = new_noise_filter(2, 5);
+    ASSERT_NE(nf, nullptr);
+    EXPECT_EQ(nf->one_minus_smoothing, 1.0f - 0.95f);
+    EXPECT_NE(nf->one_minus_smoothing, 0.05f);
+    std::vector<float> s = {9, 9, 1, 2, 3, 4, 9, 9};
+    const std::vector<float> in = s;
+    EXPECT_TRUE(noise_filter_apply(nf, s.data()));
+    EXPECT_EQ(s, in);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(nf->noise[i], 0.050000012f * in[2 + i]) << i;
+    del_noise_filter(nf);
+}
+
+TEST_F(NoiseFilterTest, SubtractsTheEstimateFromBeforeEachFrame)
+{
+    // Smoothing 0 makes the estimate the previous frame's incoming value, so
+    // each output is this value minus factor x the previous incoming value.
+    // Updating the estimate first, or feeding it the filtered value, gives
+    // other numbers.
+    noise_filter *nf = new_noise_filter(0, 0);
+    ASSERT_NE(nf, nullptr);
+    ASSERT_TRUE(noise_filter_set_smoothing(nf, 0.0f));
+    ASSERT_TRUE(noise_filter_set_factor(nf, 0.5f));
+    struct Step {
+        float in, out, estimate;
+    };
+    const Step steps[] = {{4, 4, 4}, {6, 4, 6}, {10, 7, 10}, {1, 0, 1}, {3, 2.5f, 3}};
+    for (const Step &st : steps) {
+        SCOPED_TRACE(st.in);
+        float bin = st.in;
+        noise_filter_apply(nf, &bin);
+        EXPECT_EQ(bin, st.out);
+        EXPECT_EQ(nf->noise[0], st.estimate);
+    }
+    del_noise_filter(nf);
+}
+
+TEST_F(NoiseFilterTest, SteadyInputConvergesAndBandIsInclusive)
+{
+    const uint32_t bands[][2] = {{1, 3}, {2, 2}, {0, 7}};
+    for (const auto &band : bands) {
+        SCOPED_TRACE(testing::Message() << band[0] << ".." << band[1]);
+        noise_filter *nf = new_noise_filter(band[0], band[1]);
+        ASSERT_NE(nf, nullptr);
+        ASSERT_TRUE(noise_filter_set_factor(nf, 0.75f));
+        std::vector<float> s;
+        for (int frame = 0; frame < 400; ++frame) {
+            s.assign(8, 8.0f);
+            noise_filter_apply(nf, s.data());
+        }
+        for (uint32_t b = 0; b < 8; ++b) {
+            const bool in_band = b >= band[0] && b <= band[1];
+            EXPECT_NEAR(s[b], in_band ? 2.0f : 8.0f, 1e-4f) << b;
+            if (in_band) {
+                EXPECT_NEAR(nf->noise[b - band[0]], 8.0f, 1e-4f) << b;
+            }
+        }
+        del_noise_filter(nf);
+    }
+}
+
+TEST_F(NoiseFilterTest, ClampsAtZeroButPassesNan)
+{
+    noise_filter *nf = new_noise_filter(0, 2);
+    ASSERT_NE(nf, nullptr);
+    ASSERT_TRUE(noise_filter_set_factor(nf, 1.0f));
+    ASSERT_TRUE(noise_filter_set_smoothing(nf, 0.0f));
+    std::vector<float> s = {100, 100, 100};
+    noise_filter_apply(nf, s.data());
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    s = {1, nan, 100};
+    noise_filter_apply(nf, s.data());
+    EXPECT_EQ(s[0], 0.0f);
+    EXPECT_FALSE(std::signbit(s[0]));
+    EXPECT_TRUE(std::isnan(s[1]));
+    EXPECT_EQ(s[2], 0.0f);
+    del_noise_filter(nf);
+}
+
+TEST_F(NoiseFilterTest, SettersRefuseOutOfRange)
+{
+    noise_filter *nf = new_noise_filter(0, 1);
+    ASSERT_NE(nf, nullptr);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        float x;
+        bool accepted;
+    } cases[] = {{1.5f, false}, {-0.1f, false}, {0.0f, true}, {1.0f, true}, {0.25f, true}, {nan, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.x);
+        const noise_filter before = *nf;
+        EXPECT_EQ(noise_filter_set_factor(nf, c.x), c.accepted);
+        EXPECT_EQ(noise_filter_set_smoothing(nf, c.x), c.accepted);
+        const float factor = c.accepted ? c.x : before.factor;
+        const float smoothing = c.accepted ? c.x : before.smoothing;
+        // Compared as bits so an accepted NaN counts as stored.
+        EXPECT_EQ(std::memcmp(&nf->factor, &factor, sizeof factor), 0);
+        EXPECT_EQ(std::memcmp(&nf->smoothing, &smoothing, sizeof smoothing), 0);
+        const float one_minus = 1.0f - smoothing;
+        EXPECT_EQ(std::memcmp(&nf->one_minus_smoothing, &one_minus, sizeof one_minus), 0);
+    }
+    del_noise_filter(nf);
+    del_noise_filter(nullptr);
+}
+
+TEST_F(NoiseFilterTest, InvertedBandIsAnEmptyFilter)
+{
+    memory_manager_fail_at(2, true); // only the record may be allocated
+    noise_filter *nf = new_noise_filter(519, 80);
+    memory_manager_fail_at(0, false);
+    ASSERT_NE(nf, nullptr);
+    EXPECT_EQ(nf->noise, nullptr);
+    std::vector<float> s(600, 3.0f);
+    EXPECT_TRUE(noise_filter_apply(nf, s.data()));
+    EXPECT_EQ(s, std::vector<float>(600, 3.0f));
+    del_noise_filter(nf);
+
+    // The widest band asks for 2^32 estimates, which the heap refuses.
+    EXPECT_EQ(new_noise_filter(0, UINT32_MAX), nullptr);
+}
+
+TEST_F(NoiseFilterTest, AllocationFailuresLeaveNothing)
+{
+    const uint64_t allocations = sweep_allocation_failures([] {
+        noise_filter *nf = new_noise_filter(80, 519);
+        if (nf == nullptr)
+            return false;
+        std::vector<float> s(1024, 1.0f);
+        noise_filter_apply(nf, s.data());
+        del_noise_filter(nf);
+        return true;
+    });
+    EXPECT_EQ(allocations, 2u);
+}
+
+} // namespace
