@@ -1,0 +1,216 @@
+#include "modem/receiver/peak_finder.h"
+
+#include "coding/protocol_tones.h"
+#include "dsp/spectrum_analyser.h"
+#include "support/memory_fixture.h"
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kSize = 2048;
+constexpr uint32_t kRate = 44100;
+constexpr float kBinHz = static_cast<float>(kRate) / kSize;
+
+// A flat floor of 1 with the given bins raised.
+std::vector<float> spectrum_with(std::initializer_list<std::pair<int, float>> bins, float floor = 1.0f)
+{
+    std::vector<float> x(kSize / 2, floor);
+    for (const auto &[bin, value] : bins)
+        x[bin] = value;
+    return x;
+}
+
+class PeakFinderTest : public TrackedHeapTest {};
+
+TEST_F(PeakFinderTest, BandFollowsTheFrequenciesOrCoversTheSpectrum)
+{
+    protocol *p = new_default_protocol();
+    ASSERT_NE(p, nullptr);
+    struct Case {
+        const char *what;
+        float low, high;
+        int32_t low_bin, high_bin;
+    } cases[] = {
+        {"tone 0 to tone 32 of the standard protocol", protocol_tone_frequency(p, 0.0f, 0),
+         protocol_tone_frequency(p, 32.0f, 0), 81, 518},
+        {"low 0", 0.0f, 5000.0f, 1, 1022},
+        {"high 0", 1000.0f, 0.0f, 1, 1022},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        peak_finder *pf = new_peak_finder(kRate, kSize, 1, c.low, c.high);
+        ASSERT_NE(pf, nullptr);
+        EXPECT_EQ(pf->low_bin, c.low_bin);
+        EXPECT_EQ(pf->high_bin, c.high_bin);
+        EXPECT_EQ(pf->frequency_factor, 1.0f);
+        del_peak_finder(pf);
+    }
+    del_protocol(p);
+    EXPECT_EQ(new_peak_finder(kRate, kSize, 0, 0.0f, 0.0f), nullptr);
+    EXPECT_EQ(new_peak_finder(kRate, 0, 1, 0.0f, 0.0f), nullptr);
+    sweep_allocation_failures([] {
+        peak_finder *pf = new_peak_finder(kRate, kSize, 3, 0.0f, 0.0f);
+        del_peak_finder(pf);
+        return pf != nullptr;
+    });
+}
+
+// Sine tones through the real analysis chain: the dB parabola finds a tone
+// between bins to a small fraction of a bin.
+TEST_F(PeakFinderTest, RefinesSingleTonesToSubBinFrequencies)
+{
+    spectrum_analyser *sa = new_spectrum_analyser(kSize);
+    peak_finder *pf = new_peak_finder(kRate, kSize, 1, 1000.0f, 12000.0f);
+    ASSERT_NE(sa, nullptr);
+    ASSERT_NE(pf, nullptr);
+    for (double bin : {100.0, 100.25, 100.5, 233.7, 300.9, 412.0}) {
+        SCOPED_TRACE(bin);
+        std::vector<float> frame(kSize);
+        for (int i = 0; i < kSize; ++i)
+            frame[i] = static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * bin * i / kSize));
+        const spectral_peak *peaks = peak_finder_find(pf, spectrum_analyser_process(sa, frame.data()));
+        EXPECT_FALSE(spectral_peak_is_empty(&peaks[0]));
+        EXPECT_NEAR(peaks[0].frequency / kBinHz, bin, 0.03);
+    }
+    del_peak_finder(pf);
+    del_spectrum_analyser(sa);
+}
+
+// Three bins whose dB values lie on a parabola with its vertex at b + offset:
+// the refinement lands on the vertex and gives back its height.
+TEST_F(PeakFinderTest, ParabolaVertexGivesFrequencyAndMagnitude)
+{
+    peak_finder *pf = new_peak_finder(kRate, kSize, 1, 0.0f, 0.0f);
+    ASSERT_NE(pf, nullptr);
+    for (float offset : {0.0f, 0.2f, -0.35f, 0.45f}) {
+        SCOPED_TRACE(offset);
+        const float top_db = 60.0f, width = 6.0f;
+        auto db = [&](float at) { return top_db - width * (at - offset) * (at - offset); };
+        const std::vector<float> x = spectrum_with({{199, std::pow(10.0f, db(-1) / 20)},
+                                                    {200, std::pow(10.0f, db(0) / 20)},
+                                                    {201, std::pow(10.0f, db(1) / 20)}},
+                                                   1e-3f);
+        const spectral_peak *peaks = peak_finder_find(pf, x.data());
+        EXPECT_NEAR(peaks[0].frequency / kBinHz, 200.0f + offset, 1e-3f);
+        EXPECT_NEAR(20.0f * std::log10(peaks[0].magnitude), top_db, 1e-3f);
+    }
+    del_peak_finder(pf);
+}
+
+TEST_F(PeakFinderTest, KeepsTheStrongestMaximaStrongestFirst)
+{
+    const std::vector<float> x = spectrum_with({{150, 40.0f}, {300, 90.0f}, {450, 10.0f}, {600, 60.0f}});
+    struct Case {
+        int32_t k;
+        std::vector<int> bins; // expected bins, strongest first; -1 = empty slot
+    } cases[] = {
+        {1, {300}},
+        {2, {300, 600}},
+        {4, {300, 600, 150, 450}},
+        {6, {300, 600, 150, 450, -1, -1}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.k);
+        peak_finder *pf = new_peak_finder(kRate, kSize, c.k, 0.0f, 0.0f);
+        ASSERT_NE(pf, nullptr);
+        const spectral_peak *peaks = peak_finder_find(pf, x.data());
+        for (int32_t j = 0; j < c.k; ++j) {
+            if (c.bins[j] < 0) {
+                EXPECT_TRUE(spectral_peak_is_empty(&peaks[j]));
+                EXPECT_EQ(peaks[j].frequency, 0.0f);
+                EXPECT_EQ(peaks[j].magnitude, 0.0f);
+            } else {
+                EXPECT_FALSE(spectral_peak_is_empty(&peaks[j]));
+                EXPECT_NEAR(peaks[j].frequency / kBinHz, c.bins[j], 1e-3f) << j;
+            }
+        }
+        del_peak_finder(pf);
+    }
+}
+
+TEST_F(PeakFinderTest, SelectionRulesAtTiesEdgesAndTheBand)
+{
+    const float nan = std::nanf("");
+    // Band edges half a bin inside, so the truncated bins are exact.
+    const float b50 = 50.5f * kBinHz, b80 = 80.5f * kBinHz, b100 = 100.5f * kBinHz, b101 = 101.5f * kBinHz,
+                b500 = 500.5f * kBinHz;
+    struct Case {
+        const char *what;
+        std::vector<std::pair<int, float>> bins;
+        float low_hz, high_hz;
+        float floor;
+        float expected; // refined bin of slot 0; -1 = no peak
+    } cases[] = {
+        // A flat top refines to its middle whichever bin is taken: the band
+        // shows which one is.
+        {"a plateau is found by its right-hand bin", {{100, 5.0f}, {101, 5.0f}}, b101, b500, 1.0f, 100.5f},
+        {"a plateau is not found by its left-hand bin", {{100, 5.0f}, {101, 5.0f}}, b50, b100, 1.0f, -1},
+        {"an equal later maximum keeps the earlier", {{100, 5.0f}, {200, 5.0f}}, 0, 0, 1.0f, 100},
+        {"a stronger later maximum replaces it", {{100, 5.0f}, {200, 6.0f}}, 0, 0, 1.0f, 200},
+        {"outside the band is not searched", {{50, 9.0f}, {100, 5.0f}}, b80, b500, 1.0f, 100},
+        {"bin 0 and the last bin have no two neighbours", {{0, 9.0f}, {1023, 9.0f}}, 0, 0, 1.0f, -1},
+        {"NaN is never a peak", {{100, nan}, {300, 2.0f}}, 0, 0, 1.0f, 300},
+        {"silence has no peak", {}, 0, 0, 0.0f, -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<float> x(kSize / 2, c.floor);
+        for (const auto &[bin, value] : c.bins)
+            x[bin] = value;
+        peak_finder *pf = new_peak_finder(kRate, kSize, 1, c.low_hz, c.high_hz);
+        ASSERT_NE(pf, nullptr);
+        const spectral_peak *peaks = peak_finder_find(pf, x.data());
+        if (c.expected < 0) {
+            EXPECT_TRUE(spectral_peak_is_empty(&peaks[0]));
+        } else {
+            EXPECT_FALSE(spectral_peak_is_empty(&peaks[0]));
+            EXPECT_NEAR(peaks[0].frequency / kBinHz, c.expected, 1e-3f);
+        }
+        del_peak_finder(pf);
+    }
+}
+
+TEST_F(PeakFinderTest, FlatAndSymmetricTopsStayOnTheirBin)
+{
+    peak_finder *pf = new_peak_finder(kRate, kSize, 1, 0.0f, 0.0f);
+    ASSERT_NE(pf, nullptr);
+    // All three below the 1e-9 floor of the dB conversion: equal dB values.
+    std::vector<float> x = spectrum_with({{299, 1e-12f}, {300, 2e-12f}, {301, 1e-12f}}, 0.0f);
+    const spectral_peak *peaks = peak_finder_find(pf, x.data());
+    EXPECT_EQ(peaks[0].frequency, 300.0f / kSize * kRate);
+    EXPECT_FLOAT_EQ(peaks[0].magnitude, 1e-9f);
+    // Equal neighbours: no offset, and the top's own power back.
+    x = spectrum_with({{299, 4.0f}, {300, 64.0f}, {301, 4.0f}});
+    peaks = peak_finder_find(pf, x.data());
+    EXPECT_EQ(peaks[0].frequency, 300.0f / kSize * kRate);
+    EXPECT_FLOAT_EQ(peaks[0].magnitude, 64.0f);
+    del_peak_finder(pf);
+}
+
+TEST_F(PeakFinderTest, FrequencyCorrectionScalesWithinLimits)
+{
+    peak_finder *pf = new_peak_finder(kRate, kSize, 1, 0.0f, 0.0f);
+    ASSERT_NE(pf, nullptr);
+    struct Case {
+        float factor;
+        bool accepted;
+    } cases[] = {{1.5f, true},      {1.5001f, false}, {0.5f, true}, {0.4999f, false},
+                 {std::nanf(""), false}, {-1.0f, false},   {1.02f, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.factor);
+        const float before = peak_finder_frequency_correction(pf);
+        EXPECT_EQ(peak_finder_set_frequency_correction(pf, c.factor), c.accepted);
+        EXPECT_EQ(peak_finder_frequency_correction(pf), c.accepted ? c.factor : before);
+    }
+    const std::vector<float> x = spectrum_with({{299, 4.0f}, {300, 64.0f}, {301, 4.0f}});
+    EXPECT_FLOAT_EQ(peak_finder_find(pf, x.data())[0].frequency, 300.0f * kBinHz * 1.02f);
+    EXPECT_FALSE(peak_finder_set_frequency_correction(nullptr, 1.0f));
+    EXPECT_EQ(peak_finder_frequency_correction(nullptr), 0.0f);
+    del_peak_finder(pf);
+    del_peak_finder(nullptr);
+}
+
+} // namespace
