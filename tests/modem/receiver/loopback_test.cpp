@@ -1,0 +1,161 @@
+// Transmitter to receiver through the frame FIFO and the spectrum analyser,
+// as the interface layer connects them, with the default protocol and
+// settings at 44.1 kHz.
+#include "loopback_harness.h"
+
+#include "dsp/backend/dsp_backend.h"
+#include "support/memory_fixture.h"
+
+#include <cstdio>
+#include <random>
+#include <vector>
+
+namespace {
+
+// Past the last sample of a transmission the frames still have to slide over
+// its end before the last slot's vote; a tenth of a second covers it.
+constexpr size_t kTail = 4410;
+
+class LoopbackTest : public TrackedHeapTest {
+protected:
+    void SetUp() override
+    {
+        TrackedHeapTest::SetUp();
+        p = new_default_protocol();
+        s = new_default_decoder_settings();
+        ASSERT_TRUE(p && s);
+    }
+    void TearDown() override
+    {
+        del_decoder_settings(s);
+        del_protocol(p);
+        TrackedHeapTest::TearDown();
+    }
+
+    // Feeds x through a fresh chain and expects exactly one reception
+    // delivering `payload` without corrections.
+    void expect_one_reception(const std::vector<float> &x, const std::vector<uint8_t> &payload)
+    {
+        loopback::chain c(p, s);
+        ASSERT_TRUE(c.ok());
+        c.feed(x);
+        ASSERT_EQ(c.events().size(), 2u);
+        EXPECT_FALSE(c.events()[0].received);
+        EXPECT_TRUE(c.events()[1].has_message);
+        EXPECT_EQ(c.events()[1].state, TOVAN_STATE_DECODED);
+        EXPECT_EQ(c.events()[1].corrected, 0u);
+        EXPECT_EQ(c.events()[1].payload, payload);
+    }
+
+    protocol *p = nullptr;
+    decoder_settings *s = nullptr;
+};
+
+TEST_F(LoopbackTest, EveryLengthAndRandomPayloadsDecode)
+{
+    std::vector<std::vector<uint8_t>> payloads;
+    for (uint8_t n = 1; n <= 6; ++n) {
+        std::vector<uint8_t> b(n);
+        for (uint8_t i = 0; i < n; ++i)
+            b[i] = static_cast<uint8_t>(0x5a + 37 * i + n);
+        payloads.push_back(b);
+    }
+    payloads.push_back({0, 0, 0, 0, 0, 0});
+    payloads.push_back({0xff, 0xff, 0xff, 0xff, 0xff, 0xff});
+    std::mt19937 gen(20261208);
+    for (int i = 0; i < 24; ++i) {
+        std::vector<uint8_t> b(1 + gen() % 6);
+        for (uint8_t &v : b)
+            v = static_cast<uint8_t>(gen());
+        payloads.push_back(b);
+    }
+    for (const std::vector<uint8_t> &b : payloads) {
+        SCOPED_TRACE(testing::Message() << b.size() << " bytes from " << static_cast<int>(b[0]));
+        std::vector<float> x = loopback::render(p, b);
+        loopback::append_silence(x, kTail);
+        expect_one_reception(x, b);
+    }
+}
+
+TEST_F(LoopbackTest, QuietTransmissionSurvivesSixteenBitSamples)
+{
+    const std::vector<uint8_t> b = {0x12, 0x34, 0x56};
+    std::vector<float> x = loopback::render(p, b, 0.01f);
+    loopback::append_silence(x, kTail);
+    std::vector<int16_t> pcm(x.size());
+    float_to_int16(x.data(), pcm.data(), static_cast<uint32_t>(x.size()));
+    int16_to_float(pcm.data(), x.data(), static_cast<uint32_t>(x.size()));
+    expect_one_reception(x, b);
+}
+
+TEST_F(LoopbackTest, EveryLeadingOffsetWithinTwoHopsDecodes)
+{
+    const std::vector<uint8_t> b = {0xa7};
+    const std::vector<float> sent = loopback::render(p, b);
+    for (size_t offset = 0; offset < 128; ++offset) {
+        SCOPED_TRACE(offset);
+        std::vector<float> x(offset, 0.0f);
+        x.insert(x.end(), sent.begin(), sent.end());
+        loopback::append_silence(x, kTail);
+        expect_one_reception(x, b);
+    }
+}
+
+TEST_F(LoopbackTest, BlockSizesGiveIdenticalReceptionsOfTwoTransmissions)
+{
+    const std::vector<uint8_t> first = {1, 2, 3, 4, 5, 6};
+    const std::vector<uint8_t> second = {0xc3, 0x3c};
+    std::vector<float> x = loopback::render(p, first);
+    loopback::append_silence(x, 22050);
+    const std::vector<float> next = loopback::render(p, second);
+    x.insert(x.end(), next.begin(), next.end());
+    loopback::append_silence(x, kTail);
+
+    std::vector<loopback::event> reference;
+    for (size_t block : {4096, 1, 7, 63, 64, 65, 511, 64512}) {
+        SCOPED_TRACE(block);
+        loopback::chain c(p, s);
+        ASSERT_TRUE(c.ok());
+        c.feed(x, block);
+        if (reference.empty()) {
+            reference = c.events();
+            ASSERT_EQ(reference.size(), 4u);
+            EXPECT_FALSE(reference[0].received);
+            EXPECT_EQ(reference[1].payload, first);
+            EXPECT_FALSE(reference[2].received);
+            EXPECT_EQ(reference[3].payload, second);
+        } else {
+            EXPECT_EQ(c.events(), reference);
+        }
+    }
+}
+
+TEST_F(LoopbackTest, NothingArrivesFromSilenceOrNoise)
+{
+    struct Case {
+        const char *what;
+        std::vector<float> x;
+    };
+    std::vector<Case> cases;
+    std::vector<float> muted = loopback::render(p, {1, 2, 3, 4, 5, 6}, 0.0f);
+    loopback::append_silence(muted, kTail);
+    cases.push_back({"a transmission at volume 0", muted});
+    cases.push_back({"digital silence", std::vector<float>(3 * 44100, 0.0f)});
+    std::mt19937 gen(7);
+    for (float level : {0.01f, 0.3f, 1.0f}) {
+        std::uniform_real_distribution<float> noise(-level, level);
+        std::vector<float> x(10 * 44100);
+        for (float &v : x)
+            v = noise(gen);
+        cases.push_back({"white noise", x});
+    }
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        loopback::chain c(p, s);
+        ASSERT_TRUE(c.ok());
+        c.feed(k.x);
+        EXPECT_TRUE(c.events().empty());
+    }
+}
+
+} // namespace
