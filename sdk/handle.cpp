@@ -55,9 +55,13 @@ sdk_error del_tovan_sdk(sdk_handle **handle)
     if (handle == nullptr || *handle == nullptr)
         return TOVAN_SDK_NULL_POINTER;
     sdk_handle *h = *handle;
+    // The call that raised the callback goes on using the pipeline afterwards.
+    if (h->callback_depth > 0)
+        return TOVAN_SDK_PROCESSING_ERROR;
     sdk_teardown_pipeline(h);
     tracked_free(h->shorts_input_buffer);
     tracked_free(h->shorts_output_buffer);
+    tracked_free(h->scratch_buffer);
     const bool holds = h->holds_memory_manager;
     tracked_free(h);
     *handle = nullptr;

@@ -38,6 +38,17 @@ struct sdk_handle {
     // release the tracked heap, or a handle made while the heap could not be
     // created would drop a hold that another handle took later.
     bool holds_memory_manager;
+    float *scratch_buffer;   // grow-only render buffer of the playthrough; kept like the conversion buffers
+    size_t scratch_capacity; // in samples
+    // Nesting depth of user callbacks running now. While it is above 0 the
+    // pipeline is in use further up the stack, so calls that would free or
+    // rebuild it, and nested audio calls, are refused.
+    uint32_t callback_depth;
+    uint32_t state_stores;   // counts every store of `state`, so a store can tell a later nested one happened
+    bool stopping;           // tovan_sdk_stop is flushing the receivers
+    bool receiver_muted;     // the sending hook muted the receiver of muted_channel
+    uint8_t muted_channel;   // unmuted by the sent hook whatever the transmission channel became meanwhile
+    uint8_t sending_channel; // channel of the transmission in flight, as its sending hook reported it
 };
 
 // True when handle is not NULL and the whole pipeline is present.

@@ -2,6 +2,7 @@
 
 #include "runtime/memory_manager.h"
 #include "runtime/random.h"
+#include "sdk/config.h"
 #include "sdk/pipeline.h"
 #include "support/memory_fixture.h"
 
@@ -39,31 +40,15 @@ protected:
     }
 };
 
-// Stand-ins for the pipeline records: their addresses are only compared with
-// NULL, never followed.
-alignas(8) unsigned char g_stand_in[8];
-
-template <typename T>
-T *stand_in()
+// A handle with a real pipeline for the standard config.
+sdk_handle *configured_handle()
 {
-    return reinterpret_cast<T *>(g_stand_in);
-}
-
-// Makes the handle pass the configured test without a real pipeline; the
-// receiver array is a real tracked block, which the teardown frees.
-void pretend_configured(sdk_handle *h, uint8_t channels)
-{
-    h->protocol = stand_in<protocol>();
-    h->decoder_settings = stand_in<decoder_settings>();
-    h->transmitter = stand_in<transmitter>();
-    h->spectrum = stand_in<spectrum_analyser>();
-    h->input_frames = stand_in<frame_buffer>();
-    h->receivers = tracked_alloc<receiver *>(channels);
-    ASSERT_NE(h->receivers, nullptr);
-    h->channel_count = channels;
-    for (uint8_t i = 0; i < channels; ++i)
-        h->receivers[i] = stand_in<receiver>();
-    h->initialised = true;
+    sdk_handle *h = new_tovan_sdk();
+    EXPECT_NE(h, nullptr);
+    char *config = sdk_standard_config_text();
+    EXPECT_EQ(tovan_sdk_set_config(h, config), TOVAN_SDK_OK);
+    tracked_free(config);
+    return h;
 }
 
 TEST_F(HandleTest, NewHandleIsUnconfigured)
@@ -136,55 +121,64 @@ TEST_F(HandleTest, LeakResultCountsTheWholeProcess)
 
 TEST_F(HandleTest, ConfiguredTestNeedsTheWholePipeline)
 {
-    sdk_handle *h = new_tovan_sdk();
-    ASSERT_NE(h, nullptr);
+    sdk_handle *h = configured_handle();
+    ASSERT_TRUE(sdk_is_initialised(h));
     EXPECT_FALSE(sdk_is_initialised(nullptr));
+    EXPECT_EQ(sdk_get_protocol(h), h->protocol);
+    EXPECT_EQ(sdk_get_decoder_settings(h), h->decoder_settings);
 
+    // Each member taken away for a moment, then put back.
     struct {
         const char *missing;
-        void (*remove)(sdk_handle *);
-        uint8_t channels;
-        bool configured;
+        void **member;
     } const cases[] = {
-        {"nothing, 3 channels", [](sdk_handle *) {}, 3, true},
-        {"nothing, no channels", [](sdk_handle *) {}, 0, true},
-        {"protocol", [](sdk_handle *x) { x->protocol = nullptr; }, 2, false},
-        {"receiver settings", [](sdk_handle *x) { x->decoder_settings = nullptr; }, 2, false},
-        {"transmitter", [](sdk_handle *x) { x->transmitter = nullptr; }, 2, false},
-        {"spectrum", [](sdk_handle *x) { x->spectrum = nullptr; }, 2, false},
-        {"frame FIFO", [](sdk_handle *x) { x->input_frames = nullptr; }, 2, false},
-        {"last receiver", [](sdk_handle *x) { x->receivers[x->channel_count - 1] = nullptr; }, 4, false},
-        {"the flag only", [](sdk_handle *x) { x->initialised = false; }, 1, true},
+        {"protocol", reinterpret_cast<void **>(&h->protocol)},
+        {"receiver settings", reinterpret_cast<void **>(&h->decoder_settings)},
+        {"transmitter", reinterpret_cast<void **>(&h->transmitter)},
+        {"spectrum", reinterpret_cast<void **>(&h->spectrum)},
+        {"frame FIFO", reinterpret_cast<void **>(&h->input_frames)},
+        {"receiver array", reinterpret_cast<void **>(&h->receivers)},
+        {"receiver 0", reinterpret_cast<void **>(&h->receivers[0])},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.missing);
-        pretend_configured(h, c.channels);
-        c.remove(h);
-        EXPECT_EQ(sdk_is_initialised(h), c.configured);
-        EXPECT_EQ(sdk_get_protocol(h), c.configured ? stand_in<protocol>() : nullptr);
-        EXPECT_EQ(sdk_get_decoder_settings(h), c.configured ? stand_in<decoder_settings>() : nullptr);
-        EXPECT_TRUE(sdk_teardown_pipeline(h));
-        EXPECT_EQ(h->receivers, nullptr);
-        EXPECT_EQ(h->channel_count, 0);
-        EXPECT_FALSE(h->initialised);
+        void *kept = *c.member;
+        *c.member = nullptr;
         EXPECT_FALSE(sdk_is_initialised(h));
+        EXPECT_EQ(sdk_get_protocol(h), nullptr);
+        EXPECT_EQ(sdk_get_decoder_settings(h), nullptr);
+        EXPECT_EQ(tovan_sdk_get_heap_usage(h), kNoFigure);
+        *c.member = kept;
+        EXPECT_TRUE(sdk_is_initialised(h));
     }
+    h->initialised = false;
+    EXPECT_TRUE(sdk_is_initialised(h)) << "the flag takes no part";
+    h->initialised = true;
+
+    EXPECT_TRUE(sdk_teardown_pipeline(h));
+    EXPECT_EQ(h->receivers, nullptr);
+    EXPECT_EQ(h->protocol, nullptr);
+    EXPECT_EQ(h->transmitter, nullptr);
+    EXPECT_EQ(h->channel_count, 0);
+    EXPECT_FALSE(h->initialised);
+    EXPECT_FALSE(sdk_is_initialised(h));
+    EXPECT_TRUE(sdk_teardown_pipeline(h)) << "a second teardown finds nothing to free";
     EXPECT_FALSE(sdk_teardown_pipeline(nullptr));
     EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
 }
 
 TEST_F(HandleTest, TeardownKeepsWhatOutlivesThePipeline)
 {
-    sdk_handle *h = new_tovan_sdk();
-    ASSERT_NE(h, nullptr);
-    pretend_configured(h, 2);
-    h->state = TOVAN_SDK_STATE_RUNNING;
-    h->listen_to_self = true;
+    sdk_handle *h = configured_handle();
+    ASSERT_EQ(tovan_sdk_start(h), TOVAN_SDK_OK);
+    ASSERT_EQ(tovan_sdk_set_listen_to_self(h, true), TOVAN_SDK_OK);
     int user = 0;
-    h->callback_ptr = &user;
-    h->callbacks.on_sent = [](void *, const uint8_t *, size_t, uint8_t) {};
-    h->shorts_input_buffer = tracked_alloc<float>(32);
-    h->shorts_input_capacity = 32;
+    ASSERT_EQ(tovan_sdk_set_callback_ptr(h, &user), TOVAN_SDK_OK);
+    sdk_callbacks callbacks{};
+    callbacks.on_sent = [](void *, const uint8_t *, size_t, uint8_t) {};
+    ASSERT_EQ(tovan_sdk_set_callbacks(h, callbacks), TOVAN_SDK_OK);
+    int16_t samples[32] = {};
+    ASSERT_EQ(tovan_sdk_process_shorts_input(h, samples, 32), TOVAN_SDK_OK);
     ASSERT_TRUE(sdk_teardown_pipeline(h));
     EXPECT_EQ(h->state, TOVAN_SDK_STATE_RUNNING);
     EXPECT_TRUE(h->listen_to_self);
@@ -197,23 +191,22 @@ TEST_F(HandleTest, TeardownKeepsWhatOutlivesThePipeline)
 
 TEST_F(HandleTest, HeapUsageGrowsWithEveryAllocation)
 {
-    sdk_handle *h = new_tovan_sdk();
-    ASSERT_NE(h, nullptr);
-    pretend_configured(h, 2);
-    // The handle and the receiver array: their bytes plus 8 per allocation.
-    const uint32_t expected = static_cast<uint32_t>(sizeof(sdk_handle) + 2 * sizeof(receiver *) + 2 * 8);
-    EXPECT_EQ(tovan_sdk_get_heap_usage(h), expected);
+    sdk_handle *h = configured_handle();
+    const uint32_t before = tovan_sdk_get_heap_usage(h);
+    EXPECT_NE(before, kNoFigure);
     uint8_t *block = tracked_alloc<uint8_t>(100);
-    EXPECT_EQ(tovan_sdk_get_heap_usage(h), expected + 100 + 8);
+    EXPECT_EQ(tovan_sdk_get_heap_usage(h), before + 100 + 8);
     tracked_free(block);
-    EXPECT_EQ(tovan_sdk_get_heap_usage(h), expected + 8) << "a freed allocation still counts its 8 bytes";
+    EXPECT_EQ(tovan_sdk_get_heap_usage(h), before + 8) << "a freed allocation still counts its 8 bytes";
     EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
 }
 
 TEST_F(HandleTest, NewHandleReseedsTheSharedGenerator)
 {
     random_set_seed(1);
-    const auto ms = [](double s) { return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(s * 1000.0))); };
+    const auto ms = [](double s) {
+        return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(s * 1000.0)));
+    };
     const uint32_t before = ms(clock_seconds());
     sdk_handle *h = new_tovan_sdk();
     const uint32_t after = ms(clock_seconds());
