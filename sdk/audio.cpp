@@ -41,7 +41,10 @@ sdk_error audio_entry(const sdk_handle *h, bool buffers_present)
 // sent hook runs inside when the transmission ends here.
 void render(sdk_handle *h, float *out, size_t n)
 {
-    std::memset(out, 0, n * sizeof(float));
+    // A first call for 0 samples brings no buffer: the grow-only ones start
+    // empty, and memset must not see NULL even for no bytes.
+    if (n > 0)
+        std::memset(out, 0, n * sizeof(float));
     transmitter_render(h->transmitter, out, n);
 }
 

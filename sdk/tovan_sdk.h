@@ -457,8 +457,9 @@ TOVAN_SDK_API sdk_error tovan_sdk_set_listen_to_self(sdk_handle *handle, bool li
 TOVAN_SDK_API bool tovan_sdk_get_listen_to_self(const sdk_handle *handle);
 
 /*
- * Scales the frequencies the receivers expect, 0.5 to 1.5 inclusive, to meet
- * a sender whose sample clock runs off. Returns NULL_POINTER (handle),
+ * Multiplies the frequencies the receivers hear by factor, 0.5 to 1.5
+ * inclusive, to meet a sender whose sample clock runs off: for a sender whose
+ * clock runs r times too fast, pass 1/r. Returns NULL_POINTER (handle),
  * NOT_INITIALISED, INVALID_FREQUENCY_CORRECTION (outside the range, NaN, or
  * receivers without detectors), OK. Back to 1.0 at every new configuration
  * and input sample rate.
