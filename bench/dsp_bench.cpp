@@ -5,7 +5,7 @@
 #include "dsp/frame_buffer.h"
 #include "dsp/noise_filter.h"
 #include "dsp/spectrum_analyser.h"
-#if !defined(TOVAN_DSP_BACKEND_NE10) && !defined(TOVAN_DSP_BACKEND_ACCELERATE)
+#if defined(TOVAN_DSP_BACKEND_GENERIC)
 #include "dsp/generic/rdft.h"
 #endif
 #include "runtime/float_math.h"
@@ -45,7 +45,7 @@ uint64_t allocations_so_far()
 }
 
 // The real FFT exists in the portable build only.
-#if !defined(TOVAN_DSP_BACKEND_NE10) && !defined(TOVAN_DSP_BACKEND_ACCELERATE)
+#if defined(TOVAN_DSP_BACKEND_GENERIC)
 void BM_Rdft(benchmark::State &state)
 {
     const int n = static_cast<int>(state.range(0));

@@ -60,8 +60,11 @@ add_library(tovan_sdk_shared SHARED ${_all_objects})
 set_target_properties(tovan_sdk_shared PROPERTIES OUTPUT_NAME ${TOVAN_OUTPUT_NAME} PREFIX "lib")
 target_include_directories(tovan_sdk_shared PUBLIC ${PROJECT_SOURCE_DIR}/sdk)
 # The deliverable needs only the C and maths libraries at run time: the C++
-# runtime is linked in and kept out of the export table.
-target_link_options(tovan_sdk_shared PRIVATE -static-libstdc++ -static-libgcc)
+# runtime is linked in and kept out of the export table. Apple's toolchain
+# links its own C++ library, part of the system, and has no such options.
+if(NOT APPLE)
+  target_link_options(tovan_sdk_shared PRIVATE -static-libstdc++ -static-libgcc)
+endif()
 if(WIN32)
   target_link_options(tovan_sdk_shared PRIVATE -static -Wl,--exclude-all-symbols)
   set_target_properties(tovan_sdk_shared PROPERTIES PREFIX "lib" IMPORT_PREFIX "lib")

@@ -1,9 +1,9 @@
 #include "runtime/memory_manager.h"
 
-#include <chrono>
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
+#include <time.h>
 
 namespace {
 
@@ -174,10 +174,12 @@ void log_event(uint32_t operation, const char *file, const char *function, uint3
     std::memcpy(ev->file, f, flen);
     g_overhead += sizeof(memory_event) + flen;
 
-    const auto since = std::chrono::steady_clock::now().time_since_epoch();
-    const auto secs = std::chrono::duration_cast<std::chrono::seconds>(since);
-    ev->seconds = static_cast<int64_t>(secs.count());
-    ev->nanoseconds = static_cast<int64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since - secs).count());
+    // The C library's monotonic clock rather than the C++ one, whose runtime
+    // part would otherwise be linked into the deliverable.
+    timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    ev->seconds = static_cast<int64_t>(now.tv_sec);
+    ev->nanoseconds = static_cast<int64_t>(now.tv_nsec);
     ev->operation = operation;
     ev->bytes_in_use = static_cast<int32_t>(g_manager->bytes_in_use);
     ev->function = function;

@@ -2,7 +2,7 @@
 
 #include "runtime/convert.h"
 
-#include <chrono>
+#include <sys/time.h>
 
 namespace {
 
@@ -59,6 +59,14 @@ uint32_t random_next_u32()
     return y;
 }
 
+void random_forget_seed()
+{
+    for (uint32_t &word : g_mt)
+        word = 0;
+    g_index = kNeverSeeded;
+    g_last_seed = 0;
+}
+
 void random_seed_from_clock()
 {
     const int64_t ms = saturate_cast<int64_t>(clock_seconds() * 1000.0);
@@ -82,12 +90,10 @@ float random_range_float(float lo, float hi)
 
 double clock_seconds()
 {
-    // The system clock is the wall clock on every target; it has at least
-    // microsecond resolution everywhere we build, and the result is cut to
-    // whole microseconds so every target steps alike.
-    const auto since = std::chrono::system_clock::now().time_since_epoch();
-    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(since).count();
-    const int64_t secs = static_cast<int64_t>(us / 1000000);
-    const int64_t micros = static_cast<int64_t>(us % 1000000);
-    return static_cast<double>(secs) + static_cast<double>(micros) / 1000000.0;
+    // The wall clock in whole microseconds on every target, from the C
+    // library (the C++ clocks would link their runtime part into the
+    // deliverable).
+    timeval now = {};
+    gettimeofday(&now, nullptr);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_usec) / 1000000.0;
 }

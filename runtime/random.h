@@ -15,3 +15,7 @@ float random_range_float(float lo, float hi);
 
 // Seconds since the epoch, with microsecond steps.
 double clock_seconds();
+
+// Test-only: back to the state the process starts in (never seeded, last seed
+// 0), so that the first draw seeds with the default seed again.
+void random_forget_seed();

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds one deliverable from its CMake preset, runs its tests (under qemu-arm
-# or wine for the cross targets) and reports how long they took, checks the
-# artifact for what its target promises, then prints the receive front end's
-# cost per second of audio for the target's backend.
+# Builds one deliverable from its CMake preset, checks the artifact for what
+# its target promises, prints the receive front end's cost per second of audio
+# for the target's backend, then runs the whole test suite (under qemu-arm or
+# wine for the cross targets) and reports how long it took. The tests come
+# last, so that ctest's summary closes the output.
 #
 # Usage: scripts/build-target.sh PRESET [-- CTEST_ARGS...]
 #   PRESET: linux-x86_64, raspbian-armv6, raspbian-armv7, windows-x86_64,
@@ -68,21 +69,20 @@ start=$(date +%s)
 cmake --build "$dir" -j "$jobs"
 echo "build took $(seconds_since "$start") s"
 
-stage "test"
-start=$(date +%s)
-status=0
-ctest --test-dir "$dir" -j "$test_jobs" --output-on-failure --no-tests=error "${ctest_args[@]}" || status=$?
-echo "$preset: test run took $(seconds_since "$start") s"
-[ $status -eq 0 ] || exit $status
-
 stage "artifact checks"
 lib=$(find "$dir" -maxdepth 1 \( -name 'libtovan-sdk*.so' -o -name 'libtovan-sdk*.dll' \) -print -quit)
 [ -n "$lib" ] || { echo "FAIL: no shared deliverable in $dir"; exit 1; }
 echo "deliverable: $lib"
+# What it links and exports (ELF or DLL); sanitizer runtimes would add
+# entries of their own.
+if ! grep -q '^TOVAN_SANITIZE:BOOL=ON' "$dir/CMakeCache.txt"; then
+    bash "$root/tests/artifacts/check_deliverable.sh" "$lib" "$root/sdk/tovan_sdk.h"
+fi
 case $preset in
     raspbian-armv6)
-        # Our own objects: ARMv6 with VFPv2, no NEON. (The linked .so also
-        # carries the toolchain's libgcc helpers and start files.)
+        # Our own objects only: ARMv6 with VFPv2, no NEON. The linked .so also
+        # carries Debian's armhf toolchain runtime (libgcc helpers, start
+        # files), which is built for ARMv7 and cannot be rebuilt here.
         bad=0
         while IFS= read -r obj; do
             attrs=$(readelf -A "$obj")
@@ -110,53 +110,20 @@ case $preset in
         readelf -A "$lib" | grep -q 'Tag_Advanced_SIMD_arch: NEON' || { echo "FAIL: no NEON in $lib"; exit 1; }
         echo "no portable FFT object; NEON code present"
         ;;
-    windows-x86_64)
-        imports=$(x86_64-w64-mingw32-objdump -p "$lib" | sed -n 's/.*DLL Name: //p')
-        echo "imports: $(echo $imports)"
-        for dll in $imports; do
-            case ${dll,,} in
-                kernel32.dll | msvcrt.dll | api-ms-win-*) ;;
-                *) echo "FAIL: $lib imports $dll"; exit 1 ;;
-            esac
-        done
-        exports=$(x86_64-w64-mingw32-objdump -p "$lib" |
-            sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/.*\] //p')
-        for name in $exports; do
-            case $name in
-                new_tovan_sdk | del_tovan_sdk | tovan_sdk_*) ;;
-                *) echo "FAIL: $lib exports $name"; exit 1 ;;
-            esac
-        done
-        echo "exports: $(echo $exports | wc -w), all of the interface"
-        ;;
 esac
 
-# Sanitized builds time nothing: their figures would mean little and their
-# libraries need the sanitizer runtimes at link time.
-if [ "${TOVAN_TIMING:-1}" = "0" ] || grep -q '^TOVAN_SANITIZE:BOOL=ON' "$dir/CMakeCache.txt"; then
-    exit 0
-fi
-stage "front-end timing"
-# Built by CMake when the tree defines the target; otherwise compiled here
-# with the build's own compiler and flags against its static libraries.
-exe=""
-if cmake --build "$dir" --target tovan_frontend_timing -j "$jobs" >/dev/null 2>&1; then
-    exe=$(find "$dir" -name 'tovan_frontend_timing*' -type f -perm -u+x -print -quit)
-fi
-if [ -z "$exe" ]; then
-    cache() { sed -n "s/^$1:[A-Z]*=//p" "$dir/CMakeCache.txt"; }
-    cxx=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$dir"/CMakeFiles/*/CMakeCXXCompiler.cmake | head -1)
-    backend=$(cache TOVAN_DSP_BACKEND)
-    flags="$(cache CMAKE_CXX_FLAGS) $(cache CMAKE_CXX_FLAGS_RELWITHDEBINFO)"
-    exe=$dir/frontend_timing
-    link=(-lm)
-    if [ "$preset" = windows-x86_64 ]; then
-        exe=$exe.exe
-        link=(-static)
-    fi
+# Sanitized builds time nothing: their figures would mean little.
+if [ "${TOVAN_TIMING:-1}" != "0" ] && ! grep -q '^TOVAN_SANITIZE:BOOL=ON' "$dir/CMakeCache.txt"; then
+    stage "front-end timing"
+    exe=$dir/tovan_frontend_timing
+    [ "$preset" = windows-x86_64 ] && exe=$exe.exe
     # shellcheck disable=SC2086
-    "$cxx" -std=c++20 $flags -ffp-contract=off -DTOVAN_DSP_BACKEND_${backend^^} -I"$root" \
-        "$root/bench/frontend_timing.cpp" "$dir/libtovan_dsp.a" "$dir/libtovan_runtime.a" "${link[@]}" -o "$exe"
+    $emulator "$exe" "${TOVAN_TIMING_SECONDS:-3}" "${TOVAN_TIMING_RUNS:-3}"
 fi
-# shellcheck disable=SC2086
-$emulator "$exe" "${TOVAN_TIMING_SECONDS:-3}" "${TOVAN_TIMING_RUNS:-3}"
+
+stage "test"
+start=$(date +%s)
+status=0
+ctest --test-dir "$dir" -j "$test_jobs" --output-on-failure --no-tests=error "${ctest_args[@]}" || status=$?
+echo "$preset: test run took $(seconds_since "$start") s"
+exit $status

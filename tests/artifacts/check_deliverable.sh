@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks a built shared deliverable against its public header:
-#   - its NEEDED entries are the C and maths libraries only;
-#   - its dynamic symbol table defines exactly the functions the header
-#     exports, and nothing else.
+#   - it needs only the C and maths libraries at run time (ELF: libc and libm;
+#     Windows DLL: KERNEL32.dll and the C runtime, msvcrt.dll or the
+#     api-ms-win-crt-* set), so no C++ or compiler runtime of its own;
+#   - it exports exactly the functions the header declares, and nothing else.
 # Usage: check_deliverable.sh LIBRARY HEADER
 set -euo pipefail
 
@@ -10,19 +11,38 @@ lib=$1
 header=$2
 status=0
 
-needed=$(readelf -d "$lib" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort)
-for entry in $needed; do
-    case $entry in
-        libc.so.* | libm.so.*) ;;
-        *) echo "FAIL: $lib needs $entry (only libc and libm are allowed)"; status=1 ;;
-    esac
-done
-echo "NEEDED: $(echo $needed)"
+case $lib in
+    *.dll)
+        # The cross binutils read PE files; the host objdump usually does too.
+        objdump=$(command -v x86_64-w64-mingw32-objdump || command -v objdump)
+        headers=$("$objdump" -p "$lib")
+        needed=$(sed -n 's/.*DLL Name: //p' <<< "$headers" | sort)
+        for entry in $needed; do
+            case ${entry,,} in
+                kernel32.dll | msvcrt.dll | api-ms-win-crt-*) ;;
+                *) echo "FAIL: $lib imports $entry (only KERNEL32.dll and the C runtime are allowed)"; status=1 ;;
+            esac
+        done
+        echo "imports: $(echo $needed)"
+        defined=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^[[:space:]]*$/s/^[[:space:]]*\[ *[0-9]*\] //p' \
+            <<< "$headers" | sort -u)
+        ;;
+    *)
+        needed=$(readelf -d "$lib" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort)
+        for entry in $needed; do
+            case $entry in
+                libc.so.* | libm.so.*) ;;
+                *) echo "FAIL: $lib needs $entry (only libc and libm are allowed)"; status=1 ;;
+            esac
+        done
+        echo "NEEDED: $(echo $needed)"
+        defined=$(nm -D --defined-only "$lib" | awk '{print $NF}' | sed 's/@.*//' | sort -u)
+        ;;
+esac
 
 # Every declaration that carries the export macro, by name.
 declared=$(grep -v '^[[:space:]]*#' "$header" | tr '\n' ' ' | grep -oE 'TOVAN_SDK_API [^;(]*\(' |
     sed -E 's/.*[^A-Za-z0-9_]([A-Za-z_][A-Za-z0-9_]*)[[:space:]]*\($/\1/' | sort -u)
-defined=$(nm -D --defined-only "$lib" | awk '{print $NF}' | sed 's/@.*//' | sort -u)
 
 if [ -z "$declared" ]; then
     echo "FAIL: no exported declarations found in $header"

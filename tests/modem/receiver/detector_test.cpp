@@ -4,6 +4,7 @@
 #include "coding/protocol_tones.h"
 #include "modem/receiver/decoder_settings.h"
 #include "runtime/float_math.h"
+#include "support/dsp_backend_ready.h"
 #include "support/memory_fixture.h"
 
 #include <cmath>
@@ -136,7 +137,14 @@ std::vector<float> peak_at(float hz)
     return x;
 }
 
-class DetectorTest : public TrackedHeapTest {};
+class DetectorTest : public TrackedHeapTest {
+protected:
+    void SetUp() override
+    {
+        TrackedHeapTest::SetUp();
+        prepare_dsp_backend();
+    }
+};
 
 TEST_F(DetectorTest, StandardGeometryAt441And48Kilohertz)
 {

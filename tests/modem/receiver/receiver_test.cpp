@@ -3,6 +3,7 @@
 #include "loopback_harness.h"
 
 #include "coding/protocol_frame.h"
+#include "support/dsp_backend_ready.h"
 #include "support/memory_fixture.h"
 
 #include <vector>
@@ -37,6 +38,7 @@ protected:
     void SetUp() override
     {
         TrackedHeapTest::SetUp();
+        prepare_dsp_backend();
         p = new_default_protocol();
         s = new_default_decoder_settings();
         ASSERT_TRUE(p && s);

@@ -1,7 +1,9 @@
 #include "modem/receiver/response_curve.h"
 
 #include "coding/signal_maths.h"
+#include "dsp/backend/dsp_backend.h"
 #include "modem/receiver/decoder_settings.h"
+#include "support/dsp_backend_ready.h"
 #include "support/memory_fixture.h"
 
 #include <cmath>
@@ -13,7 +15,17 @@ namespace {
 constexpr uint16_t kSize = 2048;
 constexpr uint32_t kRate = 2048;
 
-class ResponseCurveTest : public TrackedHeapTest {};
+// Applying a curve multiplies through the signal-processing backend, which in
+// some builds works only once an FFT record of the process has been set up, as
+// a receiver's spectrum analyser always is before its curves are applied.
+class ResponseCurveTest : public TrackedHeapTest {
+protected:
+    void SetUp() override
+    {
+        TrackedHeapTest::SetUp();
+        prepare_dsp_backend();
+    }
+};
 
 float db_of(const response_curve *rc, int bin)
 {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <numbers>
 
 namespace {
 
@@ -39,7 +40,7 @@ TEST_F(OscillatorTest, FollowsTheSineFromPhaseZero)
         oscillator_set_frequency(osc.get(), hz);
         EXPECT_EQ(oscillator_next_sample(osc.get()), 0.0f);
         for (int n = 1; n < 1000; ++n) {
-            const double want = 0.99 * std::sin(2.0 * M_PI * hz * n / 44100.0);
+            const double want = 0.99 * std::sin(2.0 * std::numbers::pi * hz * n / 44100.0);
             ASSERT_NEAR(oscillator_next_sample(osc.get()), want, 1e-3) << "sample " << n;
         }
     }
