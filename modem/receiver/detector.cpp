@@ -13,6 +13,13 @@ namespace {
 
 constexpr uint64_t kNoSymbol = ~uint64_t{0};
 
+// Rates and slot lengths come from a config. Without a bound, a rate of a few
+// GHz or a slot of an hour asks for gigabytes of history and makes every stop
+// flush billions of frames; 384 kHz covers every audio interface, and 2^15
+// frames of history hold the whole header at that rate with room to spare.
+constexpr uint32_t kMaxSampleRate = 384000;
+constexpr int64_t kMaxHistoryFrames = int64_t{1} << 15;
+
 int32_t clamp_to_i32(int64_t v)
 {
     if (v < std::numeric_limits<int32_t>::min())
@@ -77,10 +84,9 @@ bool build_geometry(detector *d, const detector_settings *rec, uint8_t hop)
             widest = d->windows[i].width;
     }
 
-    // The whole header plus one more header slot of older frames. A ring of
-    // 2H entries must stay within 32-bit indices.
+    // The whole header plus one more header slot of older frames.
     const int64_t h = static_cast<int64_t>(header + 1) * d->windows[0].frames;
-    if (h < 1 || h > std::numeric_limits<int32_t>::max() / 2)
+    if (h < 1 || h > kMaxHistoryFrames)
         return false;
     d->history_length = static_cast<int32_t>(h);
 
@@ -175,7 +181,7 @@ detector *new_detector(const decoder_settings *settings, const ::protocol *proto
 {
     if (settings == nullptr || protocol == nullptr || index >= settings->detector_count ||
         settings->detectors == nullptr || channel >= protocol_channel_count(protocol) || settings->hop == 0 ||
-        settings->fft_size < 2)
+        settings->fft_size < 2 || sample_rate > kMaxSampleRate)
         return nullptr;
     const detector_settings *rec = &settings->detectors[index];
     const uint32_t header = protocol_header_symbol_count(protocol);

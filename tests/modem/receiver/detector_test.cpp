@@ -207,30 +207,37 @@ TEST_F(DetectorTest, RefusesWhatItCannotRead)
 {
     protocol *p = new_default_protocol();
     protocol *short_header = protocol_with_frontdoor_duration(0.001f); // under one 64-sample hop
+    protocol *long_header = protocol_with_frontdoor_duration(20.0f);   // 4 x 13781 frames of history
     decoder_settings *s = one_detector();
     decoder_settings *wide = one_detector(0, 0.85f, 10.0f); // skips more than a slot
     decoder_settings *hop0 = one_detector(0, 0.85f, 1.0f, 0);
     decoder_settings *fft1 = one_detector(0, 0.85f, 1.0f, 64, 1);
-    ASSERT_TRUE(p && short_header && s && wide && hop0 && fft1);
+    ASSERT_TRUE(p && short_header && long_header && s && wide && hop0 && fft1);
     struct Case {
         const char *what;
         const decoder_settings *settings;
         const ::protocol *p;
         uint8_t channel, index;
+        uint32_t rate;
     } cases[] = {
-        {"no settings", nullptr, p, 0, 0},
-        {"no protocol", s, nullptr, 0, 0},
-        {"index past the detectors", s, p, 0, 1},
-        {"channel past the protocol", s, p, 1, 0},
-        {"hop 0", hop0, p, 0, 0},
-        {"FFT size 1: no bin", fft1, p, 0, 0},
-        {"header slot shorter than a hop: no history", s, short_header, 0, 0},
-        {"front-door windows of no positive width", wide, p, 0, 0},
+        {"no settings", nullptr, p, 0, 0, kRate},
+        {"no protocol", s, nullptr, 0, 0, kRate},
+        {"index past the detectors", s, p, 0, 1, kRate},
+        {"channel past the protocol", s, p, 1, 0, kRate},
+        {"hop 0", hop0, p, 0, 0, kRate},
+        {"FFT size 1: no bin", fft1, p, 0, 0, kRate},
+        {"header slot shorter than a hop: no history", s, short_header, 0, 0, kRate},
+        {"front-door windows of no positive width", wide, p, 0, 0, kRate},
+        {"a rate above 384 kHz", s, p, 0, 0, 384001},
+        {"a history of more than 2^15 frames", s, long_header, 0, 0, kRate},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(new_detector(c.settings, c.p, c.channel, kRate, c.index), nullptr);
+        EXPECT_EQ(new_detector(c.settings, c.p, c.channel, c.rate, c.index), nullptr);
     }
+    detector *fastest = new_detector(s, p, 0, 384000, 0);
+    EXPECT_NE(fastest, nullptr);
+    del_detector(fastest);
     del_detector(nullptr);
     decoder_settings *standard = new_default_decoder_settings();
     sweep_allocation_failures([&] {
@@ -240,6 +247,7 @@ TEST_F(DetectorTest, RefusesWhatItCannotRead)
     });
     for (decoder_settings *x : {s, wide, hop0, fft1, standard})
         del_decoder_settings(x);
+    del_protocol(long_header);
     del_protocol(short_header);
     del_protocol(p);
 }
