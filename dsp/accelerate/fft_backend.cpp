@@ -35,21 +35,14 @@ bool fft_backend_init(fft_backend *fb, uint16_t n)
     if (!fft_backend_size_supported(n))
         return false;
     fb->n = n;
-    fb->frame = nullptr;
-    fb->window = nullptr;
     fb->setup = nullptr;
     fb->split_real = nullptr;
     fb->split_imag = nullptr;
     fb->power = nullptr;
 
-    fb->window = tracked_alloc<float>(n);
-    if (fb->window == nullptr)
+    if (!new_float_window_and_frame(n, &fb->window, &fb->frame))
         return false;
-    for (uint16_t i = 0; i < n; ++i)
-        fb->window[i] = hann_window_value(i, n);
-    fb->frame = tracked_alloc<float>(n);
-    if (fb->frame != nullptr)
-        fb->power = tracked_alloc<float>(n / 2);
+    fb->power = tracked_alloc<float>(n / 2);
     fb->log2n = saturate_cast<uint64_t>(math_log2(static_cast<float>(n)));
     if (fb->power != nullptr)
         fb->split_real = tracked_alloc<float>(n / 2);
@@ -66,12 +59,8 @@ bool fft_backend_init(fft_backend *fb, uint16_t n)
 
 void fft_backend_free(fft_backend *fb)
 {
-    tracked_free(fb->window);
-    tracked_free(fb->frame);
-    tracked_free(fb->power);
+    release_arrays(fb);
     vDSP_destroy_fftsetup(fb->setup);
-    tracked_free(fb->split_real);
-    tracked_free(fb->split_imag);
 }
 
 void fft_backend_normalise(fft_backend *fb, uint32_t n)

@@ -14,3 +14,8 @@ bool fft_backend_size_supported(uint32_t n);
 // every step in float. It is exactly half of a float, so a double-precision
 // backend that widens (1 - cos) and halves in double gets the same value.
 float hann_window_value(uint32_t i, uint32_t n);
+
+// The window and frame arrays of a single-precision backend, n floats each,
+// allocated in that order with the window filled. On failure nothing stays
+// allocated and both pointers are null.
+bool new_float_window_and_frame(uint32_t n, float **window, float **frame);

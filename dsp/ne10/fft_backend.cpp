@@ -32,20 +32,13 @@ bool fft_backend_init(fft_backend *fb, uint16_t n)
     if (!fft_backend_size_supported(n))
         return false;
     fb->n = n;
-    fb->frame = nullptr;
-    fb->window = nullptr;
     fb->config = nullptr;
     fb->spectrum = nullptr;
     fb->power = nullptr;
 
-    fb->window = tracked_alloc<float>(n);
-    if (fb->window == nullptr)
+    if (!new_float_window_and_frame(n, &fb->window, &fb->frame))
         return false;
-    for (uint16_t i = 0; i < n; ++i)
-        fb->window[i] = hann_window_value(i, n);
-    fb->frame = tracked_alloc<float>(n);
-    if (fb->frame != nullptr)
-        fb->spectrum = tracked_alloc<ne10_fft_cpx_float32_t>(n / 2 + 1);
+    fb->spectrum = tracked_alloc<ne10_fft_cpx_float32_t>(n / 2 + 1);
     if (fb->spectrum != nullptr)
         fb->power = tracked_alloc<float>(n / 2 + 1);
     if (fb->power != nullptr && ne10_init() == NE10_OK)
@@ -59,10 +52,7 @@ bool fft_backend_init(fft_backend *fb, uint16_t n)
 
 void fft_backend_free(fft_backend *fb)
 {
-    tracked_free(fb->window);
-    tracked_free(fb->frame);
-    tracked_free(fb->power);
-    tracked_free(fb->spectrum);
+    release_arrays(fb);
     ne10_fft_destroy_r2c_float32(fb->config);
 }
 

@@ -3,8 +3,8 @@
 #include "coding/core_info.h"
 #include "runtime/random.h"
 #include "support/memory_fixture.h"
+#include "support/protocol_helpers.h"
 
-#include <cstring>
 
 namespace {
 
@@ -14,19 +14,7 @@ protocol *make(const uint8_t c[7], const char *pattern, uint8_t fd_count = 2, fl
     coding_params *coding = new_coding_params(c[0], c[1], c[2], c[3], c[4], c[5], c[6]);
     modulation_params *modulation = new_modulation_params(1, fd, fd_count, pattern, 1760.0f, 0.0f, 0.0f, 0.0872f,
                                                           symbol_duration, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    protocol *p = new_protocol("p", 0, coding, modulation);
-    if (p == nullptr) {
-        del_coding_params(coding);
-        del_modulation_params(modulation);
-    }
-    return p;
-}
-
-uint32_t bits_of(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
+    return new_test_protocol("p", coding, modulation);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "coding/protocol_frame.h"
 #include "support/memory_fixture.h"
+#include "support/protocol_helpers.h"
 
 #include <cstring>
 #include <fstream>
@@ -33,12 +34,7 @@ protocol *make(const char *name, const uint8_t c[7], const uint64_t *frontdoor, 
 {
     coding_params *coding = new_coding_params(c[0], c[1], c[2], c[3], c[4], c[5], c[6]);
     modulation_params *modulation = modulation_with(frontdoor, count, pattern);
-    protocol *p = new_protocol(name, 0, coding, modulation);
-    if (p == nullptr) {
-        del_coding_params(coding);
-        del_modulation_params(modulation);
-    }
-    return p;
+    return new_test_protocol(name, coding, modulation);
 }
 
 const uint8_t kDefaultCoding[7] = {5, 1, 1, 6, 0, 6, 6};

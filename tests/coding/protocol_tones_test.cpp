@@ -1,8 +1,8 @@
 #include "coding/protocol_tones.h"
 
 #include "support/memory_fixture.h"
+#include "support/protocol_helpers.h"
 
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -14,19 +14,7 @@ protocol *linear(float base, float spacing, uint8_t channels, float gap)
     coding_params *coding = new_coding_params(4, 1, 1, 6, 0, 6, 6);
     modulation_params *modulation = new_modulation_params(channels, fd, 2, nullptr, base, spacing, gap, 0.1f, 0.1f,
                                                           0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    protocol *p = new_protocol("linear", 0, coding, modulation);
-    if (p == nullptr) {
-        del_coding_params(coding);
-        del_modulation_params(modulation);
-    }
-    return p;
-}
-
-uint32_t bits_of(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
+    return new_test_protocol("linear", coding, modulation);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "modem/receiver/decoder_settings.h"
 #include "runtime/memory_manager.h"
 #include "sdk/config.h"
+#include "sdk/sdk_harness.h"
 #include "sdk/tovan_sdk.h"
 
 #include <algorithm>
@@ -57,17 +58,8 @@ inline std::string config_at_rate(uint32_t rate)
     return text;
 }
 
-// A configured handle, started when asked.
-inline sdk_handle *new_handle(const std::string &config, bool start = true)
-{
-    sdk_handle *h = new_tovan_sdk();
-    EXPECT_NE(h, nullptr);
-    EXPECT_EQ(tovan_sdk_set_config(h, config.c_str()), TOVAN_SDK_OK);
-    if (start) {
-        EXPECT_EQ(tovan_sdk_start(h), TOVAN_SDK_OK);
-    }
-    return h;
-}
+// A configured handle, started unless asked otherwise.
+using sdk_test::new_handle;
 
 // A payload from tovan_sdk_random_payload (length 0: a random length).
 inline bytes random_payload(const sdk_handle *h, size_t length = 0)

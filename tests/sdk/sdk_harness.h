@@ -156,9 +156,8 @@ struct recorder {
     }
 };
 
-// A handle configured with `config` (the standard one by default), and
-// started when asked.
-inline sdk_handle *new_handle(const std::string &config, bool start)
+// A handle configured with `config`, and started when asked.
+inline sdk_handle *new_handle(const std::string &config, bool start = true)
 {
     sdk_handle *h = new_tovan_sdk();
     EXPECT_NE(h, nullptr);

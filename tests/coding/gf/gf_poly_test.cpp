@@ -1,6 +1,6 @@
 #include "coding/gf/gf_poly.h"
 
-#include "support/memory_fixture.h"
+#include "support/byte_field_fixture.h"
 
 #include <initializer_list>
 #include <vector>
@@ -11,20 +11,13 @@ namespace {
 
 using bytes = std::vector<uint8_t>;
 
-class GfPolyTest : public TrackedHeapTest {
+class GfPolyTest : public ByteFieldTest {
 protected:
-    void SetUp() override
-    {
-        TrackedHeapTest::SetUp();
-        field = new_gf(8);
-        ASSERT_NE(field, nullptr);
-    }
     void TearDown() override
     {
         for (gf_poly &p : owned)
             del_gf_poly(&p);
-        del_gf(field);
-        TrackedHeapTest::TearDown();
+        ByteFieldTest::TearDown();
     }
     // Polynomials made here are freed at the end of the test.
     gf_poly keep(gf_poly p)
@@ -37,7 +30,6 @@ protected:
         const bytes b(c);
         return keep(new_gf_poly(b.data(), b.size()));
     }
-    gf *field = nullptr;
     std::vector<gf_poly> owned;
 };
 

@@ -1,26 +1,12 @@
 #include "coding/gf/gf.h"
 
-#include "support/memory_fixture.h"
+#include "support/byte_field_fixture.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class GfTest : public TrackedHeapTest {
-protected:
-    void SetUp() override
-    {
-        TrackedHeapTest::SetUp();
-        field = new_gf(8);
-        ASSERT_NE(field, nullptr);
-    }
-    void TearDown() override
-    {
-        del_gf(field);
-        TrackedHeapTest::TearDown();
-    }
-    gf *field = nullptr;
-};
+class GfTest : public ByteFieldTest {};
 
 } // namespace
 

@@ -1,6 +1,6 @@
 #include "coding/gf/rs_poly.h"
 
-#include "support/memory_fixture.h"
+#include "support/byte_field_fixture.h"
 
 #include <algorithm>
 #include <numeric>
@@ -29,19 +29,8 @@ bytes take(gf_poly p)
     return b;
 }
 
-class RsPolyTest : public TrackedHeapTest {
+class RsPolyTest : public ByteFieldTest {
 protected:
-    void SetUp() override
-    {
-        TrackedHeapTest::SetUp();
-        field = new_gf(8);
-        ASSERT_NE(field, nullptr);
-    }
-    void TearDown() override
-    {
-        del_gf(field);
-        TrackedHeapTest::TearDown();
-    }
     // A full block: `data` zero-extended to 255 - nsym bytes, then its parity.
     bytes block_of(bytes data, uint8_t nsym)
     {
@@ -69,7 +58,6 @@ protected:
         std::shuffle(pos.begin(), pos.end(), rng);
         return pos;
     }
-    gf *field = nullptr;
 };
 
 } // namespace

@@ -1,26 +1,16 @@
 #include "dsp/generic/rdft.h"
+#include "support/reference_dft.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
-#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-std::vector<double> random_signal(int n, uint32_t seed)
-{
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<double> d(-1.0, 1.0);
-    std::vector<double> x(n);
-    for (double &v : x)
-        v = d(gen);
-    return x;
-}
 
 // Neumaier's compensated summation: the running error of the sum is carried
 // alongside it, so the result is as good as the terms themselves.
@@ -67,7 +57,7 @@ TEST(RdftTest, MatchesExactDftAtEveryPowerOfTwo)
 {
     for (int n = 2; n <= 32768; n *= 2) {
         SCOPED_TRACE(n);
-        const std::vector<double> x = random_signal(n, static_cast<uint32_t>(n));
+        const std::vector<double> x = random_samples<double>(static_cast<uint32_t>(n), static_cast<uint32_t>(n));
         std::vector<double> a = x;
         std::vector<int> ip(n > 2 ? n : 2);
         std::vector<double> w(n);
@@ -138,7 +128,7 @@ TEST(RdftTest, TablesAreCachedAndGrow)
     int built = 0;
     for (int n : {64, 1024, 64, 256, 16, 4096, 4096}) {
         SCOPED_TRACE(n);
-        const std::vector<double> x = random_signal(n, static_cast<uint32_t>(n) + 1);
+        const std::vector<double> x = random_samples<double>(n, static_cast<uint32_t>(n) + 1);
         std::vector<double> cached = x;
         rdft(n, 1, cached.data(), ip.data(), w.data());
         built = std::max(built, n / 4);

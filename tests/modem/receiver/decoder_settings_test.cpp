@@ -3,6 +3,7 @@
 #include "coding/coding_params.h"
 #include "coding/modulation_params.h"
 #include "support/memory_fixture.h"
+#include "support/protocol_helpers.h"
 
 #include <cmath>
 #include <cstring>
@@ -56,12 +57,7 @@ protocol *protocol_with_slot(float symbol_duration)
     coding_params *c = new_coding_params(5, 1, 1, 6, 0, 6, 6);
     modulation_params *m = new_modulation_params(1, frontdoor, 2, nullptr, 1760.0f, 0.0f, 0.0f, 0.0872f,
                                                  symbol_duration, 0.015f, 0.015f, 0.005f, 0.0f, 0.0f);
-    protocol *p = new_protocol("slot", 0, c, m);
-    if (p == nullptr) {
-        del_coding_params(c);
-        del_modulation_params(m);
-    }
-    return p;
+    return new_test_protocol("slot", c, m);
 }
 
 } // namespace

@@ -3,43 +3,16 @@
 // float stride of the interleaved-to-split copy.
 #include "standins/accelerate/accelerate_standin.h"
 #include "support/memory_fixture.h"
+#include "support/reference_dft.h"
 
 #include <cmath>
 #include <complex>
 #include <cstdint>
-#include <numbers>
-#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-std::vector<float> random_samples(uint32_t n, uint32_t seed)
-{
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-    std::vector<float> x(n);
-    for (float &v : x)
-        v = d(gen);
-    return x;
-}
-
-// X_k = sum_j x_j e^(-2 pi i j k / n) in double, k = 0 .. n/2.
-std::vector<std::complex<double>> direct_dft(const std::vector<float> &x)
-{
-    const size_t n = x.size();
-    std::vector<std::complex<double>> out(n / 2 + 1);
-    for (size_t k = 0; k <= n / 2; ++k) {
-        std::complex<double> sum = 0;
-        for (size_t j = 0; j < n; ++j) {
-            const double phase = 2.0 * std::numbers::pi * static_cast<double>((j * k) % n) / n;
-            sum += static_cast<double>(x[j]) * std::complex<double>(std::cos(phase), -std::sin(phase));
-        }
-        out[k] = sum;
-    }
-    return out;
-}
 
 // Runs the packed transform of x with a setup made for 2^setup_log2n points
 // and unpacks it, undoing the factor 2, into X_0 .. X_(n/2).
@@ -89,7 +62,7 @@ TEST_F(VdspFftTest, PackedTransformMatchesDirectDft)
                           {2, 15}, {8, 12}, {256, 12}, {2048, 15}};
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "n " << c.n << " setup 2^" << c.setup_log2n);
-        const std::vector<float> x = random_samples(c.n, c.n + 7);
+        const std::vector<float> x = random_samples<float>(c.n, c.n + 7);
         const std::vector<std::complex<double>> got = packed_transform(x, c.setup_log2n);
         ASSERT_EQ(got.size(), c.n / 2 + 1);
         EXPECT_GT(snr_db(direct_dft(x), got), 120.0);

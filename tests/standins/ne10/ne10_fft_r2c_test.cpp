@@ -2,44 +2,17 @@
 // DFT, and its NEON variant against the plain one on the same input.
 #include "standins/ne10/ne10.h"
 #include "support/memory_fixture.h"
+#include "support/reference_dft.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdint>
-#include <numbers>
-#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-std::vector<float> random_samples(uint32_t n, uint32_t seed)
-{
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
-    std::vector<float> x(n);
-    for (float &v : x)
-        v = d(gen);
-    return x;
-}
-
-// X_k = sum_j x_j e^(-2 pi i j k / n) in double, k = 0 .. n/2.
-std::vector<std::complex<double>> direct_dft(const std::vector<float> &x)
-{
-    const size_t n = x.size();
-    std::vector<std::complex<double>> out(n / 2 + 1);
-    for (size_t k = 0; k <= n / 2; ++k) {
-        std::complex<double> sum = 0;
-        for (size_t j = 0; j < n; ++j) {
-            const double phase = 2.0 * std::numbers::pi * static_cast<double>((j * k) % n) / n;
-            sum += static_cast<double>(x[j]) * std::complex<double>(std::cos(phase), -std::sin(phase));
-        }
-        out[k] = sum;
-    }
-    return out;
-}
 
 using Transform = void (*)(ne10_fft_cpx_float32_t *, ne10_float32_t *, ne10_fft_r2c_cfg_float32_t);
 
@@ -74,7 +47,7 @@ TEST_F(Ne10R2cTest, PlainVariantMatchesDirectDft)
 {
     for (uint32_t n : {2u, 4u, 8u, 16u, 32u, 64u, 2048u, 4096u}) {
         SCOPED_TRACE(n);
-        const std::vector<float> x = random_samples(n, n + 1);
+        const std::vector<float> x = random_samples<float>(n, n + 1);
         const std::vector<ne10_fft_cpx_float32_t> got = run(ne10_fft_r2c_1d_float32_c, x);
         ASSERT_EQ(got.size(), n / 2 + 1);
         EXPECT_GT(snr_db(direct_dft(x), got), 120.0);
@@ -104,7 +77,7 @@ TEST_F(Ne10R2cTest, NeonVariantAgreesWithPlain)
 #if defined(__ARM_NEON)
     for (uint32_t n : {2u, 8u, 16u, 64u, 2048u, 32768u}) {
         SCOPED_TRACE(n);
-        std::vector<float> x = random_samples(n, n + 3);
+        std::vector<float> x = random_samples<float>(n, n + 3);
         // Subnormal samples: NEON flushes them to zero, the plain code keeps them.
         x[n / 2] = 1e-40f;
         const std::vector<ne10_fft_cpx_float32_t> plain = run(ne10_fft_r2c_1d_float32_c, x);
