@@ -40,16 +40,4 @@ if [ ${#missing[@]} -eq 0 ]; then
     echo "cross tools present"
     exit 0
 fi
-echo "installing: ${missing[*]}"
-if [ "$(id -u)" -eq 0 ]; then
-    sudo=()
-elif command -v sudo >/dev/null 2>&1; then
-    sudo=(sudo)
-else
-    echo "not root and no sudo: install these packages first" >&2
-    exit 1
-fi
-# One update, then one install of everything missing.
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-echo "installed: ${missing[*]}"
+exec bash "$(dirname "$0")/install-deps.sh" "${missing[@]}"

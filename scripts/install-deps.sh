@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, and only those
-# that are missing: apt-get runs at most once (update, then install).
+# Installs Debian packages, only those that are missing: apt-get runs at most
+# once (update, then install). Without arguments, the packages the build and
+# the tests need; the other install scripts pass their own lists.
+#   install-deps.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libbenchmark-dev binutils)
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

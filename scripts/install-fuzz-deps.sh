@@ -17,27 +17,4 @@ case $what in
     *) echo "usage: install-fuzz-deps.sh [fuzz|valgrind|all]" >&2; exit 2 ;;
 esac
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-if ! command -v apt-get > /dev/null; then
-    echo "install-fuzz-deps: missing ${missing[*]}, and apt-get is not available to install them" >&2
-    exit 1
-fi
-if [ "$(id -u)" -eq 0 ]; then
-    sudo=()
-elif command -v sudo > /dev/null; then
-    sudo=(sudo)
-else
-    echo "install-fuzz-deps: missing ${missing[*]}; run as root or install sudo" >&2
-    exit 1
-fi
-
-echo "install-fuzz-deps: installing ${missing[*]}"
-"${sudo[@]}" apt-get update
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+exec bash "$(dirname "$0")/install-deps.sh" "${packages[@]}"

@@ -1,19 +1,5 @@
 # Raspbian on ARMv7 with NEON (hard float): Debian's armhf cross compiler.
 # This target builds the Ne10 backend; test programs run under qemu-arm.
-set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR armv7-a)
-
-set(CMAKE_C_COMPILER arm-linux-gnueabihf-gcc)
-set(CMAKE_CXX_COMPILER arm-linux-gnueabihf-g++)
-# -Wno-psabi: nothing here links with objects from compilers before GCC 7,
-# whose argument passing of some aggregates differed; the notes are noise.
-set(CMAKE_C_FLAGS_INIT "-march=armv7-a -mfpu=neon -mfloat-abi=hard -Wno-psabi")
-set(CMAKE_CXX_FLAGS_INIT "-march=armv7-a -mfpu=neon -mfloat-abi=hard -Wno-psabi")
-
-set(CMAKE_FIND_ROOT_PATH /usr/arm-linux-gnueabihf)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/arm-linux-gnueabihf)
+set(TOVAN_ARM_FLAGS "-march=armv7-a -mfpu=neon -mfloat-abi=hard")
+include(${CMAKE_CURRENT_LIST_DIR}/armhf-common.cmake)
