@@ -58,7 +58,13 @@ TEST_F(ModulationParamsTest, ConstructorChecks)
         {"symbol gap needs no envelope room", with([](Values &v) { v.sd_gap = v.sd; }), false},
         {"front door count 0", with([](Values &v) { v.count = 0; }), false},
         {"negative spacing and gap", with([](Values &v) { v.spacing = -50.0f, v.gap = -100.0f; }), true},
-        {"NaN spacing", with([&](Values &v) { v.spacing = nan; }), true},
+        {"NaN spacing", with([&](Values &v) { v.spacing = nan; }), false},
+        {"NaN channel gap", with([&](Values &v) { v.gap = nan; }), false},
+        {"infinite spacing and gap",
+         with([](Values &v) {
+             v.spacing = std::numeric_limits<float>::infinity(), v.gap = -std::numeric_limits<float>::infinity();
+         }),
+         true},
         {"glide longer than a slot", with([](Values &v) { v.glide = 0.1f; }), false},
         {"negative release", with([](Values &v) { v.release = -0.001f; }), false},
         {"pattern without data", with([](Values &v) { v.pattern = " *ab"; }), false},
@@ -106,9 +112,10 @@ TEST_F(ModulationParamsTest, EqualityComparesNumbersAndFrontDoorButNotPattern)
     modulation_params *other_pattern = make(v);
     v.spacing = -0.0f;
     modulation_params *negative_zero = make(v);
-    v.spacing = std::numeric_limits<float>::quiet_NaN();
-    modulation_params *nan_spacing = make(v);
     v = Values{};
+    modulation_params *nan_spacing = make(v);
+    if (nan_spacing != nullptr)
+        nan_spacing->tone_spacing = std::numeric_limits<float>::quiet_NaN(); // refused by the constructor
     v.count = 1;
     modulation_params *shorter = make(v);
     ASSERT_TRUE(a && other_pattern && negative_zero && nan_spacing && shorter);
