@@ -2,6 +2,7 @@
 
 #include "support/memory_fixture.h"
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -53,6 +54,14 @@ TEST_F(ModulationParamsTest, ConstructorChecks)
         {"envelope over the slot",
          with([](Values &v) { v.sd = 0.25f, v.attack = 0.125f, v.release = 0.0625f, v.sd_gap = 0.0625001f; }),
          false},
+        // Summed in order, (attack + release) + gap: 0.015 + 0.015 + 0.02
+        // gives one step below 0.05f, the other grouping 0.05f itself;
+        // 0.015 + 0.015 + 0.3 gives one step above 0.33f, the other 0.33f
+        // less one step.
+        {"envelope sum as summed in order",
+         with([](Values &v) { v.sd = std::nextafter(0.05f, 0.0f), v.sd_gap = 0.02f; }), true},
+        {"envelope sum a step over",
+         with([](Values &v) { v.sd = std::nextafter(0.33f, 0.0f), v.sd_gap = 0.3f; }), false},
         {"gaps as long as their slots",
          with([](Values &v) { v.fd_gap = v.fd, v.sd_gap = v.sd, v.attack = 0, v.release = 0; }), true},
         {"symbol gap needs no envelope room", with([](Values &v) { v.sd_gap = v.sd; }), false},

@@ -78,6 +78,9 @@ TEST_F(ProtocolTonesTest, SampleRateAndBins)
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(protocol_sample_rate_ok(p, 3600, 100));
     EXPECT_FALSE(protocol_sample_rate_ok(p, 3599, 100));
+    // One tone past the top, 1800 Hz, puts the high bin at exactly N/2 for
+    // N = 8 at 4800 Hz (8 x 0.375 + 1): the last bin is N/2 - 1.
+    EXPECT_EQ(protocol_high_bin(p, 4800, 8), 3u);
     del_protocol(p);
 }
 
