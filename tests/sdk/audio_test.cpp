@@ -129,9 +129,11 @@ TEST_F(AudioTest, LoopbackThroughProcessAt44100)
             ASSERT_EQ(tovan_sdk_send(h, sent.back().data(), length), TOVAN_SDK_OK);
             std::vector<float> in(c.block, 0.0f), out(c.block);
             std::vector<int16_t> in16(c.block, 0), out16(c.block);
-            // Until sent, then half a second more for the receiver's decision.
-            for (size_t after = 0; after < 22050;
-                 after += log.of_kind(kind::sent).size() == sent.size() ? c.block : 0) {
+            // Until sent, then half a second more for the receiver's decision;
+            // a transmission takes at most about 2 s, so 5 s without on_sent
+            // is a failure, not a reason to wait on.
+            size_t played = 0;
+            for (size_t after = 0; after < 22050 && played < 5 * 44100; played += c.block) {
                 if (c.shorts) {
                     ASSERT_EQ(tovan_sdk_process_shorts(h, in16.data(), out16.data(), c.block), TOVAN_SDK_OK);
                     in16 = out16;
@@ -139,7 +141,10 @@ TEST_F(AudioTest, LoopbackThroughProcessAt44100)
                     ASSERT_EQ(tovan_sdk_process(h, in.data(), out.data(), c.block), TOVAN_SDK_OK);
                     in = out;
                 }
+                if (log.of_kind(kind::sent).size() == sent.size())
+                    after += c.block;
             }
+            EXPECT_EQ(log.of_kind(kind::sent).size(), sent.size()) << "on_sent never came";
         }
         std::vector<std::vector<uint8_t>> got;
         for (const event &e : log.of_kind(kind::received))

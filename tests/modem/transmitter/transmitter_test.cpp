@@ -281,11 +281,12 @@ TEST_F(TransmitterTest, BlockSizesChangeNothingAndRenderingDoesNotAllocate)
         std::vector<float> got(expected.size());
         size_t done = 0;
         memory_manager_fail_at(0, false); // restarts the request count
-        for (size_t i = 0; transmitter_state(pieces) == TRANSMITTER_STATE_SENDING; ++i) {
+        for (size_t i = 0; transmitter_state(pieces) == TRANSMITTER_STATE_SENDING && done < got.size(); ++i) {
             const size_t n = std::min(blocks[i % std::size(blocks)], got.size() - done);
             transmitter_render(pieces, got.data() + done, n);
             done += n;
         }
+        EXPECT_EQ(transmitter_state(pieces), TRANSMITTER_STATE_IDLE);
         EXPECT_EQ(memory_manager_requests_seen(), 0u);
         got.resize(done);
         expected.resize(done);
