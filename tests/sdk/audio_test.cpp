@@ -195,6 +195,30 @@ TEST_F(AudioTest, StopWhileFeedingZeroesTheOutput)
     }
 }
 
+// The playthrough renders, then feeds what it rendered: a stop from on_sent
+// in between ends the call with NOT_RUNNING, and nothing is fed.
+TEST_F(AudioTest, StopFromOnSentEndsThePlaythrough)
+{
+    sdk_handle *h = new_handle(standard_config(), true);
+    ASSERT_EQ(tovan_sdk_set_listen_to_self(h, true), TOVAN_SDK_OK);
+    recorder log;
+    log.attach(h);
+    log.hook = [](recorder &r, const event &e) {
+        if (e.what == kind::sent) {
+            EXPECT_EQ(tovan_sdk_stop(r.handle), TOVAN_SDK_OK);
+        }
+    };
+    ASSERT_EQ(tovan_sdk_send(h, kTwo.data(), kTwo.size()), TOVAN_SDK_OK);
+    // Over 4 s, twice the transmission, unless on_sent comes.
+    sdk_error code = TOVAN_SDK_OK;
+    for (int i = 0; log.of_kind(kind::sent).empty() && i < 400; ++i)
+        code = tovan_sdk_process_playthrough(h, 512);
+    EXPECT_EQ(log.of_kind(kind::sent).size(), 1u);
+    EXPECT_EQ(code, TOVAN_SDK_NOT_RUNNING) << "from the call that raised on_sent";
+    EXPECT_EQ(tovan_sdk_get_state(h), TOVAN_SDK_STATE_STOPPED);
+    EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
+}
+
 // Once the buffers have grown, steady audio calls take no memory.
 TEST_F(AudioTest, SteadyBlocksAllocateNothing)
 {
