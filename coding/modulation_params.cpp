@@ -30,10 +30,13 @@ bool modulation_params_valid(uint8_t channels, uint8_t frontdoor_count, float ba
                              float symbol_duration, float attack, float release, float glide_time,
                              float frontdoor_gap, float symbol_gap)
 {
-    (void)tone_spacing;
-    (void)channel_gap;
     // Each test is written so that NaN fails it.
     if (!(base_frequency > 20.0f) || !(attack >= 0.0f))
+        return false;
+    // Spacing and gap may take any number, but NaN equals nothing: a protocol
+    // holding one would not match its own messages, and every send would be
+    // refused as invalid.
+    if (!(tone_spacing == tone_spacing) || !(channel_gap == channel_gap))
         return false;
     if (channels < 1 || channels > 8)
         return false;

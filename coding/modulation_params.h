@@ -20,9 +20,9 @@
 
 struct modulation_params {
     float base_frequency;     // Hz, lowest tone of channel 0; above 20
-    float tone_spacing;       // Hz between neighbouring tones; 0 selects semitones; any value
+    float tone_spacing;       // Hz between neighbouring tones; 0 selects semitones; any number
     uint8_t channels;         // 1 to 8
-    float channel_gap;        // Hz between the bands of neighbouring channels; any value
+    float channel_gap;        // Hz between the bands of neighbouring channels; any number
     float frontdoor_duration; // s per header slot; above 0
     float symbol_duration;    // s, base duration of a data slot; above 0
     float attack;             // s of fade-in; 0 or more
@@ -38,8 +38,8 @@ struct modulation_params {
 inline constexpr uint64_t TOVAN_DEFAULT_FRONTDOOR[2] = {17, 19};
 
 // Checks the values with ordered single-precision comparisons (a NaN fails
-// every check it takes part in; tone_spacing and channel_gap take part in
-// none), then copies the front door and the pattern (NULL gives "1"). None
+// every check it takes part in; tone_spacing and channel_gap are refused only
+// when NaN), then copies the front door and the pattern (NULL gives "1"). None
 // for a failed check, a NULL front door, a pattern without a data character
 // ('1' to '4', so the empty text too) or longer than 255 characters, or
 // exhausted memory; frees all it built.

@@ -14,6 +14,10 @@ constexpr uint64_t kTypeShift = 32;
 constexpr uint64_t kTypeMask = 0x3Full;
 constexpr uint64_t kReservedMask = 0xFFFFFull << 38;
 constexpr uint64_t kMarkerShift = 58;
+// The reserved bits carry the generation of the manager that made the block,
+// so a block that outlives its manager is never counted against a later one.
+constexpr uint64_t kGenerationShift = 38;
+constexpr uint32_t kGenerationLimit = 0xFFFFF; // 20 bits; 0 marks a block made without a manager
 
 struct memory_type_record {
     uint8_t id;
@@ -39,6 +43,7 @@ struct memory_event {
 
 struct memory_manager {
     uint32_t level;
+    uint32_t generation; // 1 to kGenerationLimit, stamped into every block this manager counts
     // 32 bits wide: an 8-bit count would free the manager under live holders
     // once 256 handles exist at the same time.
     uint32_t retain_count;
@@ -50,6 +55,10 @@ struct memory_manager {
 
 memory_manager *g_manager = nullptr;
 uint64_t g_overhead = 0;
+// The generation of the latest manager. It wraps after about a million
+// managers, so only a block that outlives as many could be taken for a new
+// manager's own.
+uint32_t g_last_generation = 0;
 
 uint64_t g_fail_at = 0;
 bool g_fail_persistent = false;
@@ -96,6 +105,11 @@ bool block_bytes(uint64_t count, uint64_t element_size, uint64_t *size, size_t *
     return true;
 }
 
+uint64_t current_generation()
+{
+    return g_manager == nullptr ? 0 : g_manager->generation;
+}
+
 uint64_t make_header(uint64_t size, uint64_t type_id, uint64_t reserved)
 {
     return (kMarker << kMarkerShift) | (reserved & kReservedMask) | ((type_id & kTypeMask) << kTypeShift) |
@@ -107,6 +121,12 @@ uint64_t read_header(const void *block)
     uint64_t h;
     std::memcpy(&h, static_cast<const unsigned char *>(block) - kHeaderBytes, sizeof h);
     return h;
+}
+
+// Whether the block was made by the manager alive now.
+bool made_here(uint64_t header)
+{
+    return ((header & kReservedMask) >> kGenerationShift) == current_generation();
 }
 
 void write_header(void *raw, uint64_t h)
@@ -132,8 +152,10 @@ uint8_t register_type(const char *type_name, uint64_t element_size)
             return r->id;
         last = r;
     }
-    // Ids above 63 would not fit the header's 6-bit field and would match the
-    // wrong record on free: treat them like a failed registration.
+    // Ids above 63 would not fit the header's 6-bit field, and cut to 6 bits
+    // they would name a record registered earlier. Such names go unregistered
+    // and take id 0, as when a record cannot be allocated, so their frees are
+    // logged under the first record's name.
     if (last != nullptr && last->id >= kTypeMask)
         return 0;
     auto *rec = static_cast<memory_type_record *>(std::calloc(1, sizeof(memory_type_record)));
@@ -205,6 +227,8 @@ bool memory_manager_init(uint32_t level)
             return false;
         g_overhead = 0;
         g_manager->level = level;
+        g_last_generation = g_last_generation >= kGenerationLimit ? 1 : g_last_generation + 1;
+        g_manager->generation = g_last_generation;
     }
     ++g_manager->retain_count;
     return true;
@@ -240,6 +264,9 @@ void *memory_manager_request(void *ptr, uint32_t operation, uint64_t count, uint
 {
     int sign = 0;
     uint64_t delta = 0;
+    // Cleared for a block this manager did not make: nobody counted it, or a
+    // manager whose counters are gone did.
+    bool counted = true;
     void *result = nullptr;
     uint64_t event_count = count;
     uint64_t event_element_size = element_size;
@@ -255,7 +282,7 @@ void *memory_manager_request(void *ptr, uint32_t operation, uint64_t count, uint
         void *raw = std::calloc(1, total);
         if (raw == nullptr)
             return nullptr;
-        write_header(raw, make_header(size, type_id, 0));
+        write_header(raw, make_header(size, type_id, current_generation() << kGenerationShift));
         sign = 1;
         delta = size;
         result = static_cast<unsigned char *>(raw) + kHeaderBytes;
@@ -266,6 +293,7 @@ void *memory_manager_request(void *ptr, uint32_t operation, uint64_t count, uint
             break;
         const uint64_t header = read_header(ptr);
         const uint64_t size = header & kSizeMask;
+        counted = made_here(header);
         if (at_level_high()) {
             if (const memory_type_record *r = find_type((header >> kTypeShift) & kTypeMask)) {
                 event_element_size = r->element_size;
@@ -285,6 +313,7 @@ void *memory_manager_request(void *ptr, uint32_t operation, uint64_t count, uint
         const uint64_t header = read_header(ptr);
         const uint64_t old_size = header & kSizeMask;
         const uint64_t type_id = (header >> kTypeShift) & kTypeMask;
+        counted = made_here(header);
         if (at_level_high()) {
             if (const memory_type_record *r = find_type(type_id)) {
                 event_element_size = r->element_size;
@@ -317,7 +346,7 @@ void *memory_manager_request(void *ptr, uint32_t operation, uint64_t count, uint
 
     if (g_manager == nullptr)
         return result;
-    const uint32_t d32 = static_cast<uint32_t>(delta);
+    const uint32_t d32 = counted ? static_cast<uint32_t>(delta) : 0;
     if (sign > 0)
         g_manager->bytes_in_use += d32;
     else if (sign < 0)

@@ -23,7 +23,10 @@ bool memory_manager_init(uint32_t level);
 bool memory_manager_release();
 
 // The one entry for allocate (0), free (1) and reallocate (2). A free always
-// returns NULL; callers store it back into the pointer they freed.
+// returns NULL; callers store it back into the pointer they freed. A block
+// counts only against the manager that made it: freed or reallocated without
+// one, or under a manager created after that one was released, it changes no
+// counter.
 void *memory_manager_request(void *ptr, uint32_t operation, uint64_t count, uint64_t element_size,
                              const char *file, const char *function, uint32_t line,
                              const char *type_name);

@@ -15,11 +15,6 @@
 
 namespace {
 
-bool running(const sdk_handle *h)
-{
-    return h->state >= TOVAN_SDK_STATE_RUNNING;
-}
-
 // The checks every audio call opens with, in order: 2, 25 (raised from inside
 // one of the handle's callbacks, whose caller is still using the pipeline),
 // 21 for a NULL buffer, 6 below RUNNING.
@@ -31,7 +26,7 @@ sdk_error audio_entry(const sdk_handle *h, bool buffers_present)
         return TOVAN_SDK_PROCESSING_ERROR;
     if (!buffers_present)
         return TOVAN_SDK_NULL_BUFFER;
-    if (!running(h))
+    if (!sdk_is_running(h))
         return TOVAN_SDK_NOT_RUNNING;
     return TOVAN_SDK_OK;
 }
@@ -101,7 +96,7 @@ sdk_error recheck(const sdk_handle *h)
 {
     if (!sdk_is_initialised(h))
         return TOVAN_SDK_NOT_INITIALISED;
-    return running(h) ? TOVAN_SDK_OK : TOVAN_SDK_NOT_RUNNING;
+    return sdk_is_running(h) ? TOVAN_SDK_OK : TOVAN_SDK_NOT_RUNNING;
 }
 
 } // namespace
@@ -113,12 +108,12 @@ bool sdk_feed_input(sdk_handle *handle, const float *samples, size_t count)
     if (!frame_buffer_push(handle->input_frames, samples, static_cast<uint64_t>(count) * sizeof(float)))
         return false;
     const void *frame = nullptr;
-    while (running(handle) && (frame = frame_buffer_pop(handle->input_frames)) != nullptr) {
+    while (sdk_is_running(handle) && (frame = frame_buffer_pop(handle->input_frames)) != nullptr) {
         const float *spectrum = spectrum_analyser_process(handle->spectrum, static_cast<const float *>(frame));
-        for (uint32_t i = 0; i < handle->channel_count && running(handle); ++i)
+        for (uint32_t i = 0; i < handle->channel_count && sdk_is_running(handle); ++i)
             receiver_process_frame(handle->receivers[i], spectrum);
     }
-    if (!running(handle)) {
+    if (!sdk_is_running(handle)) {
         // Stopped from a callback. The hooks ignore what these resets report.
         frame_buffer_reset(handle->input_frames);
         for (uint32_t i = 0; i < handle->channel_count; ++i)

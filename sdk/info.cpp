@@ -5,6 +5,7 @@
 #include "modem/receiver/receiver.h"
 #include "runtime/memory_manager.h"
 #include "sdk/handle.h"
+#include "sdk/payload.h"
 
 #include <cstdio>
 
@@ -38,11 +39,14 @@ float tovan_sdk_get_duration_for_payload_length(const sdk_handle *handle, size_t
 {
     if (!sdk_is_initialised(handle))
         return 0.0f;
-    if (length < protocol_min_payload_length(handle->protocol))
+    switch (sdk_payload_length_error(handle->protocol, length)) {
+    case TOVAN_SDK_PAYLOAD_TOO_SHORT:
         return -1.0f;
-    if (length > protocol_max_payload_length(handle->protocol))
+    case TOVAN_SDK_PAYLOAD_TOO_LONG:
         return -2.0f;
-    return protocol_duration_for_length(handle->protocol, static_cast<uint8_t>(length));
+    default:
+        return protocol_duration_for_length(handle->protocol, static_cast<uint8_t>(length));
+    }
 }
 
 char *tovan_sdk_get_info(const sdk_handle *handle)
@@ -61,8 +65,10 @@ char *tovan_sdk_get_info(const sdk_handle *handle)
                                       static_cast<unsigned>(max),
                                       static_cast<double>(protocol_duration_for_length(p, max)),
                                       static_cast<unsigned>(protocol_channel_count(p)));
-    if (written < 0 || static_cast<size_t>(written) >= kInfoBytes)
+    if (written < 0 || static_cast<size_t>(written) >= kInfoBytes) {
         tracked_free(text); // would not fit whole
+        return nullptr;
+    }
     return text;
 }
 

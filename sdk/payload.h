@@ -10,6 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// 0, or 85 / 84 for a payload length below / above the protocol's limits.
+// Lengths are compared at full width: 256 must not pass as 0.
+sdk_error sdk_payload_length_error(const protocol *p, size_t length);
+
 // A zeroed buffer of `length` bytes at the protocol's bits per symbol. None
 // for a NULL protocol, a length of 0 or above 255, or exhausted memory.
 symbol_buffer *sdk_new_payload(const protocol *p, size_t length);

@@ -15,12 +15,16 @@
 
 namespace {
 
-// Core result of transmitter_send -> the interface's code.
-sdk_error send_error(uint32_t core)
+// Core result -> the interface's code, for every core call of the sending
+// side (the encode and the transmitter's send). The core's 10 means memory
+// ran out: a copy or a buffer could not be made.
+sdk_error core_to_sdk_error(uint32_t core)
 {
     switch (core) {
     case TOVAN_CORE_OK:
         return TOVAN_SDK_OK;
+    case TOVAN_CORE_UNKNOWN_ERROR:
+        return TOVAN_SDK_OUT_OF_MEMORY;
     case TOVAN_CORE_EMPTY_MESSAGE:
         return TOVAN_SDK_PAYLOAD_EMPTY;
     case TOVAN_CORE_INVALID_MESSAGE_LENGTH:
@@ -36,17 +40,6 @@ sdk_error send_error(uint32_t core)
     default:
         return TOVAN_SDK_UNKNOWN_ERROR;
     }
-}
-
-// 0, or 85 / 84 for a length outside the protocol's limits. Lengths are
-// compared at full width: 256 must not pass as 0.
-sdk_error length_error(const protocol *p, size_t length)
-{
-    if (length < protocol_min_payload_length(p))
-        return TOVAN_SDK_PAYLOAD_TOO_SHORT;
-    if (length > protocol_max_payload_length(p))
-        return TOVAN_SDK_PAYLOAD_TOO_LONG;
-    return TOVAN_SDK_OK;
 }
 
 // The payload framed into a new message, or none with *code set: 1 when
@@ -67,7 +60,7 @@ tovan *encoded_message(const protocol *p, const uint8_t *payload, size_t length,
     const uint32_t encoded = tovan_encode(message, bytes);
     del_symbol_buffer(bytes);
     if (encoded != TOVAN_CORE_OK) {
-        *code = encoded == TOVAN_CORE_UNKNOWN_ERROR ? TOVAN_SDK_OUT_OF_MEMORY : TOVAN_SDK_PAYLOAD_INVALID;
+        *code = core_to_sdk_error(encoded);
         del_tovan(message);
         return nullptr;
     }
@@ -76,6 +69,15 @@ tovan *encoded_message(const protocol *p, const uint8_t *payload, size_t length,
 }
 
 } // namespace
+
+sdk_error sdk_payload_length_error(const protocol *p, size_t length)
+{
+    if (length < protocol_min_payload_length(p))
+        return TOVAN_SDK_PAYLOAD_TOO_SHORT;
+    if (length > protocol_max_payload_length(p))
+        return TOVAN_SDK_PAYLOAD_TOO_LONG;
+    return TOVAN_SDK_OK;
+}
 
 symbol_buffer *sdk_new_payload(const protocol *p, size_t length)
 {
@@ -115,11 +117,13 @@ uint8_t *sdk_payload_from_hex(const sdk_handle *handle, const char *text)
     if (!sdk_is_initialised(handle) || text == nullptr)
         return nullptr;
     const size_t digits = std::strlen(text);
-    if (digits % 2 != 0 || length_error(handle->protocol, digits / 2) != TOVAN_SDK_OK)
+    if (digits % 2 != 0 || sdk_payload_length_error(handle->protocol, digits / 2) != TOVAN_SDK_OK)
         return nullptr;
     uint8_t *bytes = tracked_alloc<uint8_t>(digits / 2);
-    if (bytes != nullptr && hex_to_bytes(text, bytes) != 0)
+    if (bytes != nullptr && hex_to_bytes(text, bytes) != 0) {
         tracked_free(bytes);
+        return nullptr;
+    }
     return bytes;
 }
 
@@ -129,7 +133,7 @@ sdk_error tovan_sdk_send(sdk_handle *handle, const uint8_t *payload, size_t leng
         return TOVAN_SDK_NOT_INITIALISED;
     if (payload == nullptr)
         return TOVAN_SDK_NULL_POINTER;
-    if (const sdk_error e = length_error(handle->protocol, length); e != TOVAN_SDK_OK)
+    if (const sdk_error e = sdk_payload_length_error(handle->protocol, length); e != TOVAN_SDK_OK)
         return e;
     // A stop that is flushing the receivers is about to end in STOPPED.
     if (handle->state < TOVAN_SDK_STATE_RUNNING || handle->stopping)
@@ -142,13 +146,12 @@ sdk_error tovan_sdk_send(sdk_handle *handle, const uint8_t *payload, size_t leng
     sdk_error code = TOVAN_SDK_OK;
     tovan *message = encoded_message(handle->protocol, payload, length, &code);
     if (message == nullptr)
-        return TOVAN_SDK_OUT_OF_MEMORY; // whatever the encode said: nothing is loaded
+        return code;
     // The sending hook runs inside: state SENDING, the own receiver muted,
     // on_sending. The transmitter keeps a copy of the message.
     const uint32_t sent = transmitter_send(handle->transmitter, message);
     del_tovan(message);
-    // The transmitter's 10 means its copy of the message could not be made.
-    return sent == TOVAN_CORE_UNKNOWN_ERROR ? sdk_error{TOVAN_SDK_OUT_OF_MEMORY} : send_error(sent);
+    return core_to_sdk_error(sent);
 }
 
 uint8_t *tovan_sdk_random_payload(const sdk_handle *handle, size_t *length)
@@ -179,7 +182,7 @@ sdk_error tovan_sdk_is_valid(const sdk_handle *handle, const uint8_t *, size_t l
 {
     if (!sdk_is_initialised(handle))
         return TOVAN_SDK_NOT_INITIALISED;
-    return length_error(handle->protocol, length);
+    return sdk_payload_length_error(handle->protocol, length);
 }
 
 sdk_error tovan_sdk_process_payload(const sdk_handle *handle, const uint8_t *payload, size_t length, float *output,
@@ -195,7 +198,7 @@ sdk_error tovan_sdk_process_payload(const sdk_handle *handle, const uint8_t *pay
         return TOVAN_SDK_NULL_BUFFER;
     // Judged before anything is built: the payload buffer's byte count is
     // 8-bit, so an unchecked 256 would become an empty buffer and overflow.
-    if (const sdk_error e = length_error(handle->protocol, length); e != TOVAN_SDK_OK)
+    if (const sdk_error e = sdk_payload_length_error(handle->protocol, length); e != TOVAN_SDK_OK)
         return e == TOVAN_SDK_PAYLOAD_TOO_LONG ? sdk_error{TOVAN_SDK_PAYLOAD_INVALID} : e;
     // Defaults only: full volume, channel 0, no callbacks; the handle's own
     // transmitter and settings are left alone, all but the output rate.
@@ -216,7 +219,7 @@ sdk_error tovan_sdk_process_payload(const sdk_handle *handle, const uint8_t *pay
     del_tovan(message);
     if (sent != TOVAN_CORE_OK) {
         del_transmitter(t);
-        return sent == TOVAN_CORE_UNKNOWN_ERROR ? TOVAN_SDK_OUT_OF_MEMORY : TOVAN_SDK_PAYLOAD_INVALID;
+        return core_to_sdk_error(sent);
     }
     std::memset(output, 0, n * sizeof(float));
     transmitter_render(t, output, n);

@@ -60,11 +60,6 @@ void drop_copy(payload_copy &copy)
     copy.bytes = nullptr;
 }
 
-bool running(const sdk_handle *h)
-{
-    return h->state >= TOVAN_SDK_STATE_RUNNING;
-}
-
 sdk_handle *hooked_handle(void *user)
 {
     auto *h = static_cast<sdk_handle *>(user);
@@ -81,6 +76,11 @@ void unmute_muted_receiver(sdk_handle *h)
 }
 
 } // namespace
+
+bool sdk_is_running(const sdk_handle *handle)
+{
+    return handle->state >= TOVAN_SDK_STATE_RUNNING;
+}
 
 bool sdk_in_callback(const sdk_handle *handle)
 {
@@ -120,14 +120,14 @@ void sdk_fire_payload_callback(sdk_handle *handle, void (*callback)(void *, cons
 void sdk_hook_sending(transmitter *t, const tovan *message, void *user)
 {
     sdk_handle *h = hooked_handle(user);
-    if (message == nullptr || h == nullptr || !running(h))
+    if (message == nullptr || h == nullptr || !sdk_is_running(h))
         return;
     const uint8_t channel = transmitter_channel(t);
     payload_copy copy;
     take_message_copy(copy, message);
     h->sending_channel = channel;
     sdk_set_state(h, TOVAN_SDK_STATE_SENDING);
-    if (running(h)) {
+    if (sdk_is_running(h)) {
         if (!h->listen_to_self && channel < h->channel_count) {
             if (h->receiver_muted && h->muted_channel != channel)
                 unmute_muted_receiver(h);
@@ -152,12 +152,12 @@ void sdk_hook_sent(transmitter *, const tovan *message, void *user)
     // Unmuted before the state store, because a send nested in
     // on_state_changed mutes a receiver for its own transmission.
     unmute_muted_receiver(h);
-    if (!running(h))
+    if (!sdk_is_running(h))
         return;
     payload_copy copy;
     take_message_copy(copy, message);
     sdk_set_state(h, TOVAN_SDK_STATE_RUNNING);
-    if (running(h))
+    if (sdk_is_running(h))
         sdk_fire_payload_callback(h, h->callbacks.on_sent, copy.bytes, copy.length, channel);
     drop_copy(copy);
 }
@@ -165,11 +165,11 @@ void sdk_hook_sent(transmitter *, const tovan *message, void *user)
 void sdk_hook_receiving(receiver *r, const tovan *, void *user)
 {
     sdk_handle *h = hooked_handle(user);
-    if (h == nullptr || !running(h))
+    if (h == nullptr || !sdk_is_running(h))
         return;
     const uint8_t channel = receiver_channel(r);
     sdk_set_state(h, TOVAN_SDK_STATE_RECEIVING);
-    if (running(h))
+    if (sdk_is_running(h))
         sdk_fire_payload_callback(h, h->callbacks.on_receiving, nullptr, 0, channel);
 }
 
@@ -177,7 +177,7 @@ void sdk_hook_received(receiver *r, const tovan *message, void *user)
 {
     sdk_handle *h = hooked_handle(user);
     // A reception that ended without a message reports nothing.
-    if (message == nullptr || h == nullptr || !running(h))
+    if (message == nullptr || h == nullptr || !sdk_is_running(h))
         return;
     const uint8_t channel = receiver_channel(r);
     payload_copy copy;
@@ -186,7 +186,7 @@ void sdk_hook_received(receiver *r, const tovan *message, void *user)
     else
         take_copy(copy, nullptr, 0); // CRC mismatch or uncorrectable: no payload
     sdk_set_state(h, TOVAN_SDK_STATE_RUNNING);
-    if (running(h))
+    if (sdk_is_running(h))
         sdk_fire_payload_callback(h, h->callbacks.on_received, copy.bytes, copy.length, channel);
     drop_copy(copy);
 }
@@ -245,10 +245,8 @@ sdk_error tovan_sdk_trigger_callbacks(sdk_handle *handle, const uint8_t *payload
         return TOVAN_SDK_NOT_INITIALISED;
     if (payload == nullptr)
         return TOVAN_SDK_NULL_POINTER;
-    if (length < protocol_min_payload_length(handle->protocol))
-        return TOVAN_SDK_PAYLOAD_TOO_SHORT;
-    if (length > protocol_max_payload_length(handle->protocol))
-        return TOVAN_SDK_PAYLOAD_TOO_LONG;
+    if (const sdk_error e = sdk_payload_length_error(handle->protocol, length); e != TOVAN_SDK_OK)
+        return e;
     // A fixed rehearsal, whatever the real state, which stays as it is.
     if (handle->callbacks.on_state_changed != nullptr) {
         handle->callback_depth += 1;

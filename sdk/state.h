@@ -17,6 +17,10 @@ struct receiver;
 // and stands. 0.
 sdk_error sdk_set_state(sdk_handle *handle, sdk_state new_state);
 
+// True in RUNNING, SENDING and RECEIVING: the states that process audio.
+// The handle must not be NULL.
+bool sdk_is_running(const sdk_handle *handle);
+
 // True while a user callback of the handle runs: the call that raised it goes
 // on using the pipeline, so nothing may free or rebuild it, or feed it anew.
 bool sdk_in_callback(const sdk_handle *handle);

@@ -178,6 +178,8 @@ TOVAN_SDK_API sdk_error del_tovan_sdk(sdk_handle **handle);
  * Parameters:
  *     block  [in] the block; it must not be used afterwards.
  * States: none needed; also valid after the handle that made it was deleted.
+ *     A block freed after every handle is gone counts against no later heap:
+ *     the leak result and heap usage of handles made since stay as they are.
  * Callback safety: safe, but never on the payload passed to a callback.
  */
 TOVAN_SDK_API void tovan_sdk_free(void *block);

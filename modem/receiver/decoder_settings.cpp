@@ -122,31 +122,29 @@ decoder_settings *decoder_settings_from_bytes(const uint8_t *body, uint64_t leng
         !body_read_u16(body, length, &pos, &fft_size))
         return nullptr;
 
-    // The curves may claim half a megabyte: the whole part must be in the body
-    // before any memory is taken for them. P sits after the two f32 columns
-    // and the shifts.
-    const uint64_t before_points = 9u * static_cast<uint64_t>(count);
-    if (!body_has_bytes(length, pos, before_points + 1))
-        return nullptr;
-    const uint8_t points = body[pos + before_points];
-    const uint64_t curve_floats = 2u * static_cast<uint64_t>(points) * count;
-    if (!body_has_bytes(length, pos, before_points + 1 + 4 * curve_floats + 8u * count))
-        return nullptr;
-
     float smoothing[255];
     float subtraction[255];
     int8_t shifts[255];
     float thresholds[255];
     float factors[255];
     bool ok = read_f32s(body, length, &pos, smoothing, count) && read_f32s(body, length, &pos, subtraction, count);
+    // Refused here rather than left to the detector, whose noise filter would
+    // quietly keep its own defaults for them.
+    for (uint32_t i = 0; ok && i < count; ++i) {
+        const detector_settings noise = {smoothing[i], subtraction[i], 0, 0, nullptr, 0.0f, 0.0f};
+        ok = detector_settings_valid(&noise);
+    }
     for (uint32_t i = 0; ok && i < count; ++i) {
         uint8_t raw = 0;
         ok = body_read_u8(body, length, &pos, &raw);
         shifts[i] = static_cast<int8_t>(raw);
     }
-    uint8_t points_again = 0;
-    ok = ok && body_read_u8(body, length, &pos, &points_again);
-    if (!ok)
+    uint8_t points = 0;
+    ok = ok && body_read_u8(body, length, &pos, &points);
+    // The curves may claim half a megabyte: the rest of the part must be in
+    // the body before any memory is taken for them.
+    const uint64_t curve_floats = 2u * static_cast<uint64_t>(points) * count;
+    if (!ok || !body_has_bytes(length, pos, 4 * curve_floats + 8u * count))
         return nullptr;
 
     float *curve_data = nullptr;

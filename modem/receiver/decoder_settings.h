@@ -43,11 +43,13 @@ decoder_settings *new_decoder_settings(const char *name, uint8_t version, uint8_
 // 2048, hop 64, 34-point curves. None when memory runs out.
 decoder_settings *new_default_decoder_settings();
 // Reads the part at *position and moves past it. None, with the position
-// kept and nothing allocated, for a format other than 5 or 6 or a body that
-// ends inside the part; none, position kept, when memory runs out. Counts of
-// 0 and any rate, size, hop, shift, threshold or factor are taken as they
-// stand: whether they suit a protocol is decoder_settings_fit_protocol's
-// business. A zero byte inside the name ends the name early.
+// kept and nothing allocated, for a format other than 5 or 6, a body that
+// ends inside the part, or a detector whose noise values fail
+// detector_settings_valid; none, position kept, when memory runs out. Counts
+// of 0 and any rate, size, hop, shift, threshold or window factor are taken
+// as they stand: whether they suit a protocol is
+// decoder_settings_fit_protocol's business. A zero byte inside the name ends
+// the name early.
 decoder_settings *decoder_settings_from_bytes(const uint8_t *body, uint64_t length, uint64_t *position,
                                               uint8_t format);
 // Writes the part at *position and moves past it; out holds at least

@@ -2,6 +2,21 @@
 
 #include <cstring>
 
+namespace {
+
+// Written so that NaN fails it.
+bool in_unit_range(float x)
+{
+    return x >= 0.0f && x <= 1.0f;
+}
+
+} // namespace
+
+bool detector_settings_valid(const detector_settings *d)
+{
+    return d != nullptr && in_unit_range(d->noise_smoothing) && in_unit_range(d->noise_subtraction);
+}
+
 bool detector_settings_equals(const detector_settings *a, const detector_settings *b)
 {
     if (a == nullptr || b == nullptr)

@@ -18,6 +18,11 @@ struct detector_settings {
     float window_factor;       // share of attack and release skipped at the slot ends; 1 = exactly them
 };
 
+// Whether a detector's noise filter can take these values: noise_smoothing
+// and noise_subtraction each from 0 to 1. A NaN is refused: it would turn
+// every bin of the band into NaN for good.
+bool detector_settings_valid(const detector_settings *d);
+
 // Equal when the four floats compare equal as floats (NaN equals nothing),
 // the time shifts and point counts are equal, and the curves are equal byte
 // for byte over 2 x curve_points f32. A NULL record equals nothing.

@@ -84,12 +84,19 @@ TEST_F(CombinationTableTest, InvalidToneSetsAndValues)
     EXPECT_EQ(combination_rank(t, set), 4u);
     EXPECT_EQ(set[0], 1);
     EXPECT_EQ(set[1], 3);
-    uint8_t twice[2] = {2, 2};
-    uint8_t outside[2] = {1, 8};
-    uint8_t beyond_capacity[2] = {6, 7}; // rank 27
-    EXPECT_EQ(combination_rank(t, twice), ~uint64_t{0});
-    EXPECT_EQ(combination_rank(t, outside), ~uint64_t{0});
-    EXPECT_EQ(combination_rank(t, beyond_capacity), ~uint64_t{0});
+    struct {
+        const char *what;
+        uint8_t tones[2];
+    } const refused[] = {
+        {"a repeated tone", {2, 2}},
+        {"a tone outside the channel", {1, 8}},
+        {"rank 16, the capacity", {1, 6}},
+        {"rank 27", {6, 7}},
+    };
+    for (const auto &c : refused) {
+        uint8_t tones[2] = {c.tones[0], c.tones[1]};
+        EXPECT_EQ(combination_rank(t, tones), ~uint64_t{0}) << c.what;
+    }
     uint8_t out[2] = {0xEE, 0xEE};
     EXPECT_EQ(combination_unrank(t, 16, out), 1);
     EXPECT_EQ(out[0], 0xEE);

@@ -2,6 +2,7 @@
 
 #include "support/memory_fixture.h"
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -53,12 +54,26 @@ TEST_F(ModulationParamsTest, ConstructorChecks)
         {"envelope over the slot",
          with([](Values &v) { v.sd = 0.25f, v.attack = 0.125f, v.release = 0.0625f, v.sd_gap = 0.0625001f; }),
          false},
+        // Summed in order, (attack + release) + gap: 0.015 + 0.015 + 0.02
+        // gives one step below 0.05f, the other grouping 0.05f itself;
+        // 0.015 + 0.015 + 0.3 gives one step above 0.33f, the other 0.33f
+        // less one step.
+        {"envelope sum as summed in order",
+         with([](Values &v) { v.sd = std::nextafter(0.05f, 0.0f), v.sd_gap = 0.02f; }), true},
+        {"envelope sum a step over",
+         with([](Values &v) { v.sd = std::nextafter(0.33f, 0.0f), v.sd_gap = 0.3f; }), false},
         {"gaps as long as their slots",
          with([](Values &v) { v.fd_gap = v.fd, v.sd_gap = v.sd, v.attack = 0, v.release = 0; }), true},
         {"symbol gap needs no envelope room", with([](Values &v) { v.sd_gap = v.sd; }), false},
         {"front door count 0", with([](Values &v) { v.count = 0; }), false},
         {"negative spacing and gap", with([](Values &v) { v.spacing = -50.0f, v.gap = -100.0f; }), true},
-        {"NaN spacing", with([&](Values &v) { v.spacing = nan; }), true},
+        {"NaN spacing", with([&](Values &v) { v.spacing = nan; }), false},
+        {"NaN channel gap", with([&](Values &v) { v.gap = nan; }), false},
+        {"infinite spacing and gap",
+         with([](Values &v) {
+             v.spacing = std::numeric_limits<float>::infinity(), v.gap = -std::numeric_limits<float>::infinity();
+         }),
+         true},
         {"glide longer than a slot", with([](Values &v) { v.glide = 0.1f; }), false},
         {"negative release", with([](Values &v) { v.release = -0.001f; }), false},
         {"pattern without data", with([](Values &v) { v.pattern = " *ab"; }), false},
@@ -106,9 +121,10 @@ TEST_F(ModulationParamsTest, EqualityComparesNumbersAndFrontDoorButNotPattern)
     modulation_params *other_pattern = make(v);
     v.spacing = -0.0f;
     modulation_params *negative_zero = make(v);
-    v.spacing = std::numeric_limits<float>::quiet_NaN();
-    modulation_params *nan_spacing = make(v);
     v = Values{};
+    modulation_params *nan_spacing = make(v);
+    if (nan_spacing != nullptr)
+        nan_spacing->tone_spacing = std::numeric_limits<float>::quiet_NaN(); // refused by the constructor
     v.count = 1;
     modulation_params *shorter = make(v);
     ASSERT_TRUE(a && other_pattern && negative_zero && nan_spacing && shorter);

@@ -130,7 +130,8 @@ TEST_F(ProtocolFrameTest, HexPayloadCheck)
         {"0g", TOVAN_CORE_UNKNOWN_SYMBOLS},
         {"abc", TOVAN_CORE_INVALID_IDENTIFIER},
         {"0123456789", TOVAN_CORE_OK},
-        {"0123456789abcd", TOVAN_CORE_INVALID_MESSAGE_LENGTH},
+        {"0123456789aBcD", TOVAN_CORE_INVALID_MESSAGE_LENGTH},
+        {"0123456789Ef", TOVAN_CORE_OK}, // exactly the 6 bytes of the maximum
         {too_long.c_str(), TOVAN_CORE_INVALID_MESSAGE_LENGTH},
     };
     for (const auto &c : cases)

@@ -78,6 +78,9 @@ TEST_F(ProtocolTonesTest, SampleRateAndBins)
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(protocol_sample_rate_ok(p, 3600, 100));
     EXPECT_FALSE(protocol_sample_rate_ok(p, 3599, 100));
+    // One tone past the top, 1800 Hz, puts the high bin at exactly N/2 for
+    // N = 8 at 4800 Hz (8 x 0.375 + 1): the last bin is N/2 - 1.
+    EXPECT_EQ(protocol_high_bin(p, 4800, 8), 3u);
     del_protocol(p);
 }
 
@@ -92,12 +95,14 @@ TEST_F(ProtocolTonesTest, BinsOfDegenerateBandsAreDefined)
         uint32_t high;
     };
     // A falling band, a NaN spacing and an infinite gap must not convert
-    // out-of-range floats to integers.
+    // out-of-range floats to integers. The constructor refuses a NaN spacing,
+    // so it is put in afterwards.
     const Case cases[] = {{-50.0f, 0.0f, 45, 0}, {nan, 0.0f, 0, 0}, {50.0f, inf, 0, 511}};
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.spacing << " " << c.gap);
-        protocol *p = linear(1000.0f, c.spacing, 2, c.gap);
+        protocol *p = linear(1000.0f, c.spacing == c.spacing ? c.spacing : 50.0f, 2, c.gap);
         ASSERT_NE(p, nullptr);
+        p->modulation->tone_spacing = c.spacing;
         EXPECT_EQ(protocol_low_bin(p, 22050, 1024), c.low);
         EXPECT_EQ(protocol_high_bin(p, 22050, 1024), c.high);
         del_protocol(p);

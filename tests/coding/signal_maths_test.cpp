@@ -4,6 +4,10 @@
 
 #include <cmath>
 #include <limits>
+#include <numeric>
+#include <random>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -30,7 +34,7 @@ TEST(SignalMathsTest, ToneFrequencyScales)
     EXPECT_TRUE(std::isnan(tone_frequency(3.0f, 1760.0f, std::numeric_limits<float>::quiet_NaN())));
 }
 
-TEST(SignalMathsTest, NoiseAndShuffleDrawFromTheSharedGenerator)
+TEST(SignalMathsTest, NoiseDrawsFromTheSharedGenerator)
 {
     float samples[16];
     for (float &s : samples)
@@ -45,15 +49,26 @@ TEST(SignalMathsTest, NoiseAndShuffleDrawFromTheSharedGenerator)
     mix_noise(samples, 16, -200.0f);
     EXPECT_FLOAT_EQ(rms(samples, 16), 0.5f);
 
-    uint64_t one[] = {77};
-    random_set_seed(11);
-    shuffle_symbols(one, 1); // one draw, nothing moves
-    const uint32_t next = random_next_u32();
-    random_set_seed(11);
-    random_next_u32();
-    EXPECT_EQ(random_next_u32(), next);
-    EXPECT_EQ(one[0], 77u);
     const uint64_t a[] = {1, 2, 3, 4};
     const uint64_t b[] = {1, 0, 3, 5};
     EXPECT_EQ(count_symbol_differences(a, b, 4), 2);
+}
+
+// Fisher-Yates from the end over the reference generator: position i - 1
+// trades with a draw below i, for i from n down to 1.
+TEST(SignalMathsTest, ShuffleSymbolsDrawsOncePerSymbolFromThePositionsLeft)
+{
+    for (const int n : {0, 1, 2, 7, 255}) {
+        SCOPED_TRACE(n);
+        std::vector<uint64_t> got(static_cast<size_t>(n));
+        std::iota(got.begin(), got.end(), 100);
+        std::vector<uint64_t> expected = got;
+        std::mt19937 reference(11);
+        for (int i = n; i >= 1; --i)
+            std::swap(expected[static_cast<size_t>(i - 1)], expected[reference() % static_cast<uint32_t>(i)]);
+        random_set_seed(11);
+        shuffle_symbols(got.data(), static_cast<uint8_t>(n));
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(random_next_u32(), reference()) << "exactly n numbers drawn";
+    }
 }

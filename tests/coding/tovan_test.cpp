@@ -252,11 +252,16 @@ TEST_F(TovanTest, CrcMismatchIsState2)
         uint8_t coding[7];
         bytes crc_field;
     };
+    // Each CRC field is the right one (see FrameLayouts) but for its last
+    // byte.
     const Case cases[] = {
+        {{5, 1, 1, 6, 1, 6, 6}, {0xCA}},
         {{5, 1, 1, 6, 2, 6, 6}, {0xBA, 0xC7}},
         {{5, 1, 1, 6, 3, 4, 4}, {0, 0, 1}}, // an undefined width needs zeros
+        {{5, 1, 1, 6, 4, 8, 8}, {0x24, 0x77, 0xF6, 0x80}},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.crc_field.size());
         protocol *p = make_protocol(c.coding);
         ASSERT_NE(p, nullptr);
         bytes block = kPayload;

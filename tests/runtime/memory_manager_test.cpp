@@ -44,11 +44,6 @@ uint64_t header_of(const void *block)
     return h;
 }
 
-void set_header(void *block, uint64_t h)
-{
-    std::memcpy(static_cast<unsigned char *>(block) - 8, &h, sizeof h);
-}
-
 // Everything written to a stream, read back as text.
 struct captured_stream {
     FILE *file = std::tmpfile();
@@ -153,6 +148,7 @@ TEST_F(MemoryManagerTest, HeaderCarriesSizeTypeAndMarker)
     } const cases[] = {
         {1, 1, "alpha", 0}, {3, 4, "beta", 1}, {10, 8, "alpha", 0}, {0, 2, "gamma", 2}, {1000, 3, "beta", 1},
     };
+    uint64_t generation = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.type);
         void *block = allocate(c.count, c.element_size, c.type);
@@ -161,7 +157,13 @@ TEST_F(MemoryManagerTest, HeaderCarriesSizeTypeAndMarker)
         EXPECT_EQ(h >> 56, 0x54u);
         EXPECT_EQ(h & 0xFFFFFFFFu, c.count * c.element_size);
         EXPECT_EQ((h >> 32) & 0x3F, c.type_id);
-        EXPECT_EQ((h >> 38) & 0xFFFFF, 0u) << "reserved bits start at 0";
+        // The reserved bits name the manager that made the block: the same
+        // for all of one manager's blocks, never the 0 of a manager-less one.
+        EXPECT_NE((h >> 38) & 0xFFFFF, 0u);
+        if (generation != 0) {
+            EXPECT_EQ((h >> 38) & 0xFFFFF, generation);
+        }
+        generation = (h >> 38) & 0xFFFFF;
         release(block);
     }
 }
@@ -174,8 +176,8 @@ TEST_F(MemoryManagerTest, TypeIdsStopAtTheHeaderFieldWidth)
         std::snprintf(names[i], sizeof names[i], "t%d", i);
         void *block = allocate(1, 1, names[i]);
         ASSERT_NE(block, nullptr);
-        // Ids above 63 would not fit the 6-bit field and would name another
-        // record on free: those names stay unregistered, with id 0.
+        // Ids above 63 would not fit the 6-bit field: those names stay
+        // unregistered, with id 0.
         EXPECT_EQ((header_of(block) >> 32) & 0x3F, i < 64 ? static_cast<uint64_t>(i) : 0u) << names[i];
         release(block);
     }
@@ -189,8 +191,7 @@ TEST_F(MemoryManagerTest, ReallocateKeepsContentsAndCountsTheDifference)
     ASSERT_NE(block, nullptr);
     for (int i = 0; i < 16; ++i)
         block[i] = static_cast<uint8_t>(i + 1);
-    // Reserved bits are carried over by a reallocation, whatever they hold.
-    set_header(block, header_of(block) | (0x5A5Aull << 38));
+    const uint64_t reserved = header_of(block) & (0xFFFFFull << 38);
 
     struct {
         uint64_t count;
@@ -208,7 +209,7 @@ TEST_F(MemoryManagerTest, ReallocateKeepsContentsAndCountsTheDifference)
         const uint64_t h = header_of(block);
         EXPECT_EQ(h & 0xFFFFFFFFu, s.count);
         EXPECT_EQ((h >> 32) & 0x3F, 1u) << "the type id stays with the block";
-        EXPECT_EQ((h >> 38) & 0xFFFFF, 0x5A5Au);
+        EXPECT_EQ(h & (0xFFFFFull << 38), reserved) << "the reserved bits stay with the block";
         EXPECT_EQ(h >> 58, 21u);
         EXPECT_EQ(memory_manager_get_usage(), s.usage);
         EXPECT_EQ(memory_manager_get_header_bytes(), 16u) << "reallocation is no new allocation";
@@ -339,6 +340,50 @@ TEST_F(MemoryManagerTest, LifecycleKeepsTheFirstLevelAndCountsHolders)
     EXPECT_TRUE(memory_manager_release());
 }
 
+TEST_F(MemoryManagerTest, BlocksCountOnlyAgainstTheManagerThatMadeThem)
+{
+    // A block handed to the caller may be freed after the manager that made
+    // it is gone, under a new one: that manager never counted it.
+    struct {
+        const char *name;
+        bool made_by_a_manager;
+        uint32_t op;
+    } const cases[] = {
+        {"earlier manager, freed", true, MEMORY_OPERATION_FREE},
+        {"earlier manager, reallocated", true, MEMORY_OPERATION_REALLOCATE},
+        {"no manager, freed", false, MEMORY_OPERATION_FREE},
+        {"no manager, reallocated", false, MEMORY_OPERATION_REALLOCATE},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.made_by_a_manager) {
+            ASSERT_TRUE(memory_manager_init(TOVAN_MEMORY_MANAGER_LEVEL_LOW));
+        }
+        void *foreign = allocate(100, 1);
+        ASSERT_NE(foreign, nullptr);
+        if (c.made_by_a_manager) {
+            EXPECT_TRUE(memory_manager_release());
+        }
+
+        ASSERT_TRUE(memory_manager_init(TOVAN_MEMORY_MANAGER_LEVEL_LOW));
+        void *own = allocate(10, 1);
+        ASSERT_NE(own, nullptr);
+        foreign = request(foreign, c.op, 300, 1);
+        EXPECT_EQ(memory_manager_get_usage(), 10u) << "only the manager's own block counts";
+        if (foreign != nullptr) {
+            foreign = request(foreign, MEMORY_OPERATION_REALLOCATE, 50, 1);
+            ASSERT_NE(foreign, nullptr);
+            EXPECT_EQ(memory_manager_get_usage(), 10u) << "a reallocated block stays foreign";
+            release(foreign);
+            EXPECT_EQ(memory_manager_get_usage(), 10u);
+        }
+        release(own);
+        EXPECT_EQ(memory_manager_get_usage(), 0u);
+        EXPECT_EQ(memory_manager_get_header_bytes(), 8u);
+        EXPECT_TRUE(memory_manager_release());
+    }
+}
+
 TEST_F(MemoryManagerTest, RetainCountHoldsMoreThan255Holders)
 {
     for (int i = 0; i < 300; ++i)
@@ -396,9 +441,8 @@ TEST_F(MemoryManagerTest, ExportCsvAnswersForEachLevel)
 
 TEST_F(MemoryManagerTest, HighLevelLogsEveryRequestAsCsv)
 {
-    // Made before the manager: its free is counted below zero and shows as
-    // the signed figure widened to 64 bits. Its type id 0 names the first
-    // registered type.
+    // Made before the manager: its free is logged, under the first
+    // registered type (its type id is 0), but counts nothing.
     void *orphan = allocate(100, 1);
     ASSERT_TRUE(memory_manager_init(TOVAN_MEMORY_MANAGER_LEVEL_HIGH));
     void *a = request(nullptr, 0, 3, 4, "alpha", "src/some/file.cpp", "make_alpha", 42);
@@ -423,7 +467,7 @@ TEST_F(MemoryManagerTest, HighLevelLogsEveryRequestAsCsv)
         "Free,T,f.cpp,drop_beta,11,beta,2,8,20",
         "Free,T,n.cpp,drop_null,12,,0,1,20",
         "Free,T,f.cpp,drop_alpha,13,alpha,5,4,0",
-        "Free,T,o.cpp,drop_orphan,14,alpha,25,4,18446744073709551516",
+        "Free,T,o.cpp,drop_orphan,14,alpha,25,4,0",
     };
     const std::vector<std::string> lines = lines_of(out.text());
     ASSERT_EQ(lines.size(), expected.size()) << out.text();

@@ -47,6 +47,9 @@ TEST(UtilitiesTest, HexToBytesAcceptsOnlyPairsOfHexDigits)
         std::vector<uint8_t> written; // bytes expected at the front of the output
     } const cases[] = {
         {"00AB7f", 0, {0x00, 0xAB, 0x7F}},
+        // Every letter digit in both cases.
+        {"aBcDeF", 0, {0xAB, 0xCD, 0xEF}},
+        {"AbCdEf", 0, {0xAB, 0xCD, 0xEF}},
         {"", 0, {}},
         {"abc", 1, {}},
         {"zz", 1, {}},
@@ -163,8 +166,9 @@ TEST_F(LevenshteinTest, EditDistances)
         const char *s, *t;
         uint32_t want;
     } const cases[] = {
-        {"flaw", "lawn", 2}, {"kitten", "sitting", 3}, {"abc", "", 3}, {"", "abcd", 4},
-        {"", "", 0},         {"same", "same", 0},      {"a", "b", 1},  {"ab", "ba", 2},
+        {"flaw", "lawn", 2}, {"kitten", "sitting", 3}, {"kitten", "sit", 4}, {"abc", "", 3},
+        {"", "abcd", 4},     {"", "", 0},              {"same", "same", 0},  {"a", "b", 1},
+        {"ab", "ba", 2},
     };
     for (const auto &c : cases)
         EXPECT_EQ(levenshtein_distance(c.s, c.t), c.want) << c.s << " / " << c.t;

@@ -129,9 +129,11 @@ TEST_F(AudioTest, LoopbackThroughProcessAt44100)
             ASSERT_EQ(tovan_sdk_send(h, sent.back().data(), length), TOVAN_SDK_OK);
             std::vector<float> in(c.block, 0.0f), out(c.block);
             std::vector<int16_t> in16(c.block, 0), out16(c.block);
-            // Until sent, then half a second more for the receiver's decision.
-            for (size_t after = 0; after < 22050;
-                 after += log.of_kind(kind::sent).size() == sent.size() ? c.block : 0) {
+            // Until sent, then half a second more for the receiver's decision;
+            // a transmission takes at most about 2 s, so 5 s without on_sent
+            // is a failure, not a reason to wait on.
+            size_t played = 0;
+            for (size_t after = 0; after < 22050 && played < 5 * 44100; played += c.block) {
                 if (c.shorts) {
                     ASSERT_EQ(tovan_sdk_process_shorts(h, in16.data(), out16.data(), c.block), TOVAN_SDK_OK);
                     in16 = out16;
@@ -139,7 +141,10 @@ TEST_F(AudioTest, LoopbackThroughProcessAt44100)
                     ASSERT_EQ(tovan_sdk_process(h, in.data(), out.data(), c.block), TOVAN_SDK_OK);
                     in = out;
                 }
+                if (log.of_kind(kind::sent).size() == sent.size())
+                    after += c.block;
             }
+            EXPECT_EQ(log.of_kind(kind::sent).size(), sent.size()) << "on_sent never came";
         }
         std::vector<std::vector<uint8_t>> got;
         for (const event &e : log.of_kind(kind::received))
@@ -188,6 +193,30 @@ TEST_F(AudioTest, StopWhileFeedingZeroesTheOutput)
         }
         EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
     }
+}
+
+// The playthrough renders, then feeds what it rendered: a stop from on_sent
+// in between ends the call with NOT_RUNNING, and nothing is fed.
+TEST_F(AudioTest, StopFromOnSentEndsThePlaythrough)
+{
+    sdk_handle *h = new_handle(standard_config(), true);
+    ASSERT_EQ(tovan_sdk_set_listen_to_self(h, true), TOVAN_SDK_OK);
+    recorder log;
+    log.attach(h);
+    log.hook = [](recorder &r, const event &e) {
+        if (e.what == kind::sent) {
+            EXPECT_EQ(tovan_sdk_stop(r.handle), TOVAN_SDK_OK);
+        }
+    };
+    ASSERT_EQ(tovan_sdk_send(h, kTwo.data(), kTwo.size()), TOVAN_SDK_OK);
+    // Over 4 s, twice the transmission, unless on_sent comes.
+    sdk_error code = TOVAN_SDK_OK;
+    for (int i = 0; log.of_kind(kind::sent).empty() && i < 400; ++i)
+        code = tovan_sdk_process_playthrough(h, 512);
+    EXPECT_EQ(log.of_kind(kind::sent).size(), 1u);
+    EXPECT_EQ(code, TOVAN_SDK_NOT_RUNNING) << "from the call that raised on_sent";
+    EXPECT_EQ(tovan_sdk_get_state(h), TOVAN_SDK_STATE_STOPPED);
+    EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
 }
 
 // Once the buffers have grown, steady audio calls take no memory.

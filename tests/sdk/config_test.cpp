@@ -57,6 +57,15 @@ std::string settings_variant(void (*change)(decoder_settings *))
     return config_of(new_default_protocol(), s);
 }
 
+// The standard protocol with one modulation field changed behind the
+// constructor's back, as a whole config string.
+std::string modulation_variant(void (*change)(modulation_params *))
+{
+    protocol *p = new_default_protocol();
+    change(p->modulation);
+    return config_of(p, new_default_decoder_settings());
+}
+
 TEST_F(ConfigTest, StandardFileIsWhatTheWritersProduce)
 {
     const std::string file = read_file(TOVAN_SOURCE_DIR "/examples/standard.config");
@@ -140,6 +149,18 @@ TEST_F(ConfigTest, TextsGiveTheirCodesInCheckOrder)
         {"time shift too wide", settings_variant([](decoder_settings *s) { s->detectors[0].time_shift = 100; }),
          TOVAN_SDK_INTERNAL_ERROR},
         {"rate too low for the tones", settings_variant([](decoder_settings *s) { s->sample_rate = 16000; }),
+         TOVAN_SDK_INTERNAL_ERROR},
+        {"NaN noise smoothing", settings_variant([](decoder_settings *s) { s->detectors[1].noise_smoothing = NAN; }),
+         TOVAN_SDK_INTERNAL_ERROR},
+        {"NaN noise subtraction",
+         settings_variant([](decoder_settings *s) { s->detectors[2].noise_subtraction = NAN; }),
+         TOVAN_SDK_INTERNAL_ERROR},
+        {"noise subtraction above 1",
+         settings_variant([](decoder_settings *s) { s->detectors[4].noise_subtraction = 1.25f; }),
+         TOVAN_SDK_INTERNAL_ERROR},
+        {"NaN channel gap", modulation_variant([](modulation_params *m) { m->channel_gap = NAN; }),
+         TOVAN_SDK_INTERNAL_ERROR},
+        {"NaN tone spacing", modulation_variant([](modulation_params *m) { m->tone_spacing = NAN; }),
          TOVAN_SDK_INTERNAL_ERROR},
     };
     sdk_handle *h = new_tovan_sdk();

@@ -241,6 +241,11 @@ TEST_F(HandleTest, HandleWithoutHeapHoldReleasesNothing)
     EXPECT_FALSE(orphan->holds_memory_manager);
     EXPECT_FALSE(manager_exists());
 
+    // Configured and working, but with no heap there is no figure to add up.
+    char *config = sdk_standard_config_text();
+    ASSERT_EQ(tovan_sdk_set_config(alone, config), TOVAN_SDK_OK);
+    tracked_free(config);
+    EXPECT_EQ(tovan_sdk_get_heap_usage(alone), kNoFigure);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(del_tovan_sdk(&alone), TOVAN_SDK_OK) << "no figure to judge, so no leak reported";
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
@@ -250,11 +255,25 @@ TEST_F(HandleTest, HandleWithoutHeapHoldReleasesNothing)
     EXPECT_TRUE(holder->holds_memory_manager);
     EXPECT_EQ(del_tovan_sdk(&orphan), TOVAN_SDK_OK);
     EXPECT_TRUE(manager_exists()) << "the holder's hold survives";
-    // The orphan's block was freed under a heap that never counted it, so the
-    // holder's figure is off by its size: blocks that outlive the heap they
-    // were made under are released uncounted, not reconciled.
-    del_tovan_sdk(&holder);
+    EXPECT_EQ(del_tovan_sdk(&holder), TOVAN_SDK_OK) << "the orphan's block never counted against this heap";
     EXPECT_FALSE(manager_exists());
+}
+
+// A payload handed out by one handle may be freed once every handle is gone
+// and a new heap exists: it must not count against that heap.
+TEST_F(HandleTest, BlockFreedUnderALaterHeapCountsAgainstNone)
+{
+    sdk_handle *first = configured_handle();
+    size_t length = 0;
+    uint8_t *payload = tovan_sdk_random_payload(first, &length);
+    ASSERT_NE(payload, nullptr);
+    EXPECT_EQ(del_tovan_sdk(&first), TOVAN_SDK_MEMORY_LEAK) << "the payload is still out";
+
+    sdk_handle *second = configured_handle();
+    const uint32_t usage = tovan_sdk_get_heap_usage(second);
+    tovan_sdk_free(payload);
+    EXPECT_EQ(tovan_sdk_get_heap_usage(second), usage);
+    EXPECT_EQ(del_tovan_sdk(&second), TOVAN_SDK_OK);
 }
 
 TEST(PublicHeaderTest, CompilesAsCAndAgreesWithCpp)

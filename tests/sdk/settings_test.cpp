@@ -107,13 +107,34 @@ TEST_F(SettingsTest, SettersJudgeTheirValues)
     EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
 }
 
-TEST_F(SettingsTest, ChannelsOfATwoChannelProtocol)
+// Every payload callback names the channel of its transmission or
+// reception: a handle that hears itself on either band of two. Channel 2
+// does not exist.
+TEST_F(SettingsTest, CallbacksNameTheChannelOfEachBand)
 {
-    sdk_handle *h = new_handle(linear_config(2), false);
-    EXPECT_EQ(tovan_sdk_set_transmission_channel(h, 2), TOVAN_SDK_INVALID_CHANNEL);
-    EXPECT_EQ(tovan_sdk_set_transmission_channel(h, 1), TOVAN_SDK_OK);
-    EXPECT_EQ(tovan_sdk_get_transmission_channel(h), 1);
-    EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
+    const std::string config = linear_config(2);
+    for (uint8_t channel : {0, 1}) {
+        SCOPED_TRACE(int(channel));
+        sdk_handle *h = new_handle(config, true);
+        EXPECT_EQ(tovan_sdk_set_transmission_channel(h, 2), TOVAN_SDK_INVALID_CHANNEL);
+        ASSERT_EQ(tovan_sdk_set_transmission_channel(h, channel), TOVAN_SDK_OK);
+        EXPECT_EQ(tovan_sdk_get_transmission_channel(h), channel);
+        ASSERT_EQ(tovan_sdk_set_listen_to_self(h, true), TOVAN_SDK_OK);
+        recorder log;
+        log.attach(h);
+        ASSERT_EQ(tovan_sdk_send(h, kSix.data(), kSix.size()), TOVAN_SDK_OK);
+        // Bounded: 600 blocks are about 7 s, over three transmissions.
+        for (int i = 0; i < 600 && log.of_kind(kind::received).empty(); ++i)
+            ASSERT_EQ(tovan_sdk_process_playthrough(h, 512), TOVAN_SDK_OK);
+        const std::vector<event> received = log.of_kind(kind::received);
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(received[0].payload, kSix);
+        for (kind k : {kind::sending, kind::sent, kind::receiving, kind::received}) {
+            ASSERT_EQ(log.of_kind(k).size(), 1u) << int(k);
+            EXPECT_EQ(log.of_kind(k)[0].a, channel) << int(k);
+        }
+        EXPECT_EQ(del_tovan_sdk(&h), TOVAN_SDK_OK);
+    }
 }
 
 // The end of a transmission unmutes the receiver its start muted, whatever

@@ -67,6 +67,8 @@ TEST_F(StateTest, TriggerRehearsesEveryCallbackWithoutChangingTheState)
         sdk_error code;
     } cases[] = {
         {"NULL payload", nullptr, 3, TOVAN_SDK_NULL_POINTER},
+        {"NULL payload, too short", nullptr, 0, TOVAN_SDK_NULL_POINTER},
+        {"NULL payload, too long", nullptr, 7, TOVAN_SDK_NULL_POINTER},
         {"too short", bytes, 0, TOVAN_SDK_PAYLOAD_TOO_SHORT},
         {"too long", bytes, 7, TOVAN_SDK_PAYLOAD_TOO_LONG},
         {"256 bytes", bytes, 256, TOVAN_SDK_PAYLOAD_TOO_LONG},

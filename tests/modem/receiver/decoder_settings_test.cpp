@@ -124,6 +124,42 @@ TEST_F(DecoderSettingsTest, RefusesOtherFormatsAndEveryTruncationWithoutAllocati
     }
 }
 
+TEST_F(DecoderSettingsTest, RefusesNoiseValuesTheFilterCannotTake)
+{
+    struct Case {
+        const char *what;
+        void (*change)(detector_settings *);
+        bool ok;
+    } const cases[] = {
+        {"the standard values", [](detector_settings *) {}, true},
+        {"no smoothing, full subtraction",
+         [](detector_settings *d) { d->noise_smoothing = 0.0f, d->noise_subtraction = 1.0f; }, true},
+        {"full smoothing", [](detector_settings *d) { d->noise_smoothing = 1.0f; }, true},
+        {"NaN smoothing", [](detector_settings *d) { d->noise_smoothing = NAN; }, false},
+        {"NaN smoothing without a filter",
+         [](detector_settings *d) { d->noise_smoothing = NAN, d->noise_subtraction = 0.0f; }, false},
+        {"smoothing above 1", [](detector_settings *d) { d->noise_smoothing = 1.0000001f; }, false},
+        {"negative smoothing", [](detector_settings *d) { d->noise_smoothing = -0.5f; }, false},
+        {"NaN subtraction", [](detector_settings *d) { d->noise_subtraction = NAN; }, false},
+        {"subtraction above 1", [](detector_settings *d) { d->noise_subtraction = 1.5f; }, false},
+        {"negative subtraction", [](detector_settings *d) { d->noise_subtraction = -0.1f; }, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        decoder_settings *s = new_default_decoder_settings();
+        ASSERT_NE(s, nullptr);
+        c.change(&s->detectors[3]);
+        EXPECT_EQ(detector_settings_valid(&s->detectors[3]), c.ok);
+        const std::vector<uint8_t> out = write(s);
+        del_decoder_settings(s);
+        uint64_t pos = 0;
+        decoder_settings *back = decoder_settings_from_bytes(out.data(), out.size(), &pos, 6);
+        EXPECT_EQ(back != nullptr, c.ok);
+        EXPECT_EQ(pos, c.ok ? out.size() : 0u);
+        del_decoder_settings(back);
+    }
+}
+
 TEST_F(DecoderSettingsTest, AllocationFailuresLeaveNothing)
 {
     const std::vector<uint8_t> vec = load_standard_vector();

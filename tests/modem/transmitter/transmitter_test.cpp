@@ -124,38 +124,64 @@ protected:
 
 } // namespace
 
-// Slot 0 of the default protocol: A = R = 661 and D = 3845, so positions 0 to
-// 660 fade in, 661 to 3183 sound at the volume and 3184 to 3844 fade out.
-TEST_F(TransmitterTest, DefaultSlotEnvelope)
+// Slot 0 of D = 3845 samples: a linear fade-in over positions 0 to A - 1,
+// the volume, then a linear fade-out over the R samples that end where the
+// gap of G samples starts. The default protocol has A = R = 661 and no gap;
+// the uneven one tells the attack from the release and has a gap.
+TEST_F(TransmitterTest, SlotEnvelope)
 {
-    for (float volume : {1.0f, 0.5f}) {
-        SCOPED_TRACE(volume);
-        transmitter *t = new_transmitter(standard_);
-        transmitter_set_volume(t, volume);
-        EXPECT_EQ(t->attack_samples, 661u);
-        EXPECT_EQ(t->release_samples, 661u);
-        tovan *m = message(standard_, kSix);
+    struct Case {
+        const char *name;
+        shape s; // an empty pattern selects the default protocol
+        float volume;
+        int attack, release, gap; // samples
+    };
+    shape uneven{{5, 1, 1, 6, 0, 6, 6}, "1"};
+    uneven.base = 1760.0f;
+    uneven.attack = 0.01f;
+    uneven.release = 0.02f;
+    uneven.frontdoor_gap = 0.005f;
+    const Case cases[] = {
+        {"default", {{}, ""}, 1.0f, 661, 661, 0},
+        {"default at half volume", {{}, ""}, 0.5f, 661, 661, 0},
+        {"attack, release and gap apart", uneven, 1.0f, 441, 882, 220},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        protocol *p = c.s.pattern[0] == '\0' ? nullptr : make_protocol(c.s);
+        const protocol *proto = p != nullptr ? p : standard_;
+        transmitter *t = new_transmitter(proto);
+        ASSERT_NE(t, nullptr);
+        transmitter_set_volume(t, c.volume);
+        EXPECT_EQ(t->attack_samples, static_cast<uint32_t>(c.attack));
+        EXPECT_EQ(t->release_samples, static_cast<uint32_t>(c.release));
+        tovan *m = message(proto, kSix);
         ASSERT_EQ(transmitter_send(t, m), TOVAN_CORE_OK);
         // A fresh oscillator on the first front-door tone repeats slot 0's sound.
         oscillator *ref = new_oscillator(44100);
-        oscillator_set_frequency(ref, protocol_tone_frequency(standard_, 17.0f, 0));
+        oscillator_set_frequency(ref, protocol_tone_frequency(proto, 17.0f, 0));
         const std::vector<float> out = render(t, 3846);
+        const int sound_end = 3845 - c.gap;
+        const int release_start = sound_end - c.release;
         for (int s = 0; s < 3845; ++s) {
             double gain = 1.0;
-            if (s < 661)
-                gain = s / 661.0;
-            else if (s >= 3184)
-                gain = 1.0 - (s - 3184) / 661.0;
+            if (s < c.attack)
+                gain = s / static_cast<double>(c.attack);
+            else if (s >= sound_end)
+                gain = 0.0;
+            else if (s >= release_start)
+                gain = 1.0 - (s - release_start) / static_cast<double>(c.release);
             const float r = oscillator_next_sample(ref);
-            ASSERT_NEAR(out[s], r * gain * volume, 2e-6) << "position " << s;
-            if (s >= 661 && s < 3184) {
-                ASSERT_EQ(out[s], r * volume) << "position " << s;
+            ASSERT_NEAR(out[s], r * gain * c.volume, 2e-6) << "position " << s;
+            if (s >= c.attack && s < release_start) {
+                ASSERT_EQ(out[s], r * c.volume) << "position " << s;
             }
         }
         EXPECT_EQ(out[3845], 0.0f); // slot 1's position 0: the old tone at gain 0
         del_oscillator(ref);
         del_tovan(m);
         del_transmitter(t);
+        del_protocol(p);
     }
 }
 
@@ -255,11 +281,12 @@ TEST_F(TransmitterTest, BlockSizesChangeNothingAndRenderingDoesNotAllocate)
         std::vector<float> got(expected.size());
         size_t done = 0;
         memory_manager_fail_at(0, false); // restarts the request count
-        for (size_t i = 0; transmitter_state(pieces) == TRANSMITTER_STATE_SENDING; ++i) {
+        for (size_t i = 0; transmitter_state(pieces) == TRANSMITTER_STATE_SENDING && done < got.size(); ++i) {
             const size_t n = std::min(blocks[i % std::size(blocks)], got.size() - done);
             transmitter_render(pieces, got.data() + done, n);
             done += n;
         }
+        EXPECT_EQ(transmitter_state(pieces), TRANSMITTER_STATE_IDLE);
         EXPECT_EQ(memory_manager_requests_seen(), 0u);
         got.resize(done);
         expected.resize(done);
