@@ -367,11 +367,42 @@ void complex_fft(double *a, uint32_t m, uint32_t log2m, const double *t, uint32_
     }
 }
 
+// Where the split step puts each X_k (k < n/2; X_(n/2) only with k = 0):
+// into a, as rdft's layout, or its power |X_k|^2 rounded once to float.
+struct spectrum_out {
+    double *a;
+    float *power; // null: the spectrum itself
+
+    void bin(uint32_t k, double re, double minus_im) const
+    {
+        if (power != nullptr) {
+            power[k] = static_cast<float>(re * re + minus_im * minus_im);
+        } else {
+            a[2 * k] = re;
+            a[2 * k + 1] = minus_im;
+        }
+    }
+    // Bins k and k+1, lanes of the pairs.
+    void bins(uint32_t k, pair2 re, pair2 minus_im) const
+    {
+        if (power != nullptr) {
+            const pair2 p = re * re + minus_im * minus_im;
+            power[k] = static_cast<float>(p[0]);
+            power[k + 1] = static_cast<float>(p[1]);
+        } else {
+            a[2 * k] = re[0];
+            a[2 * k + 1] = minus_im[0];
+            a[2 * k + 2] = re[1];
+            a[2 * k + 3] = minus_im[1];
+        }
+    }
+};
+
 // Turns the m-point transform Z of the packed input, held as blocks, into
-// X_k, interleaved, with the pairs (k, m - k):
+// X_k with the pairs (k, m - k):
 //   X_k = (Z_k + conj Z_(m-k)) / 2 - i e^(-2 pi i k/n) (Z_k - conj Z_(m-k)) / 2,
-// storing -Im X_k, and X_0, X_(n/2) = Re Z_0 + Im Z_0, Re Z_0 - Im Z_0 in a[0]
-// and a[1]. Bin m/2 pairs with itself: X = conj Z.
+// and X_0, X_(n/2) = Re Z_0 + Im Z_0, Re Z_0 - Im Z_0 (in rdft's layout a[0]
+// and a[1]; as power, DC alone). Bin m/2 pairs with itself: X = conj Z.
 //
 // Positions 2p and 2p+1 (block p) pair with m - 2p (block m/2 - p, first
 // lane) and m - 2p - 1 (block m/2 - p - 1, second lane). Both X_(m-2p) and
@@ -381,30 +412,33 @@ void complex_fft(double *a, uint32_t m, uint32_t log2m, const double *t, uint32_
 // c holds cos(2 pi i / size) for i < size/4 and stride = size / n; the sines
 // are its entries read backwards.
 template <bool unit_stride>
-void split_step(double *a, uint32_t m, const double *c, uint32_t size, uint32_t table_stride)
+void split_step(double *a, uint32_t m, const double *c, uint32_t size, uint32_t table_stride, spectrum_out out)
 {
     const uint32_t stride = unit_stride ? 1 : table_stride;
     const uint32_t nc = size / 4;
     // p = 0: X_0 and X_(n/2) from Z_0, and the pair (1, m - 1).
     const cpair z01 = load_block(a);
     const cpair tail = load_block(a + 2 * (m - 2)); // Z_(m-2), Z_(m-1)
-    pair2 carry = {tail.re[0], tail.im[0]};           // Z_(m - 2p) for the next p
+    pair2 carry = pair2{tail.re[0], tail.im[0]};    // Z_(m - 2p) for the next p
     {
         const double cs = c[stride], sn = c[nc - stride];
         const double ar = z01.re[1], ai = z01.im[1], br = tail.re[1], bi = tail.im[1];
         const double er = ar + br, ei = ai - bi, or_ = ai + bi, oi = br - ar;
         const double xr = cs * or_ + sn * oi, xi = cs * oi - sn * or_;
-        a[0] = z01.re[0] + z01.im[0];
-        a[1] = z01.re[0] - z01.im[0];
-        a[2] = 0.5 * (er + xr);
-        a[3] = -0.5 * (ei + xi);
-        a[2 * m - 2] = 0.5 * (er - xr);
-        a[2 * m - 1] = 0.5 * (ei - xi);
+        // As rdft's layout bin 0 holds X_0 and X_(n/2); as power DC alone.
+        const double dc = z01.re[0] + z01.im[0], nyquist = z01.re[0] - z01.im[0];
+        if (out.power != nullptr)
+            out.bin(0, dc, 0.0);
+        else
+            out.bin(0, dc, nyquist);
+        out.bin(1, 0.5 * (er + xr), -0.5 * (ei + xi));
+        out.bin(m - 1, 0.5 * (er - xr), 0.5 * (ei - xi));
     }
+    const pair2 half = {0.5, 0.5};
     for (uint32_t p = 1; p < m / 4; ++p) {
         const uint32_t k = 2 * p;
-        const cpair z = load_block(a + 2 * k);                // Z_k, Z_(k+1)
-        const cpair back = load_block(a + 2 * (m - k - 2));   // Z_(m-k-2), Z_(m-k-1)
+        const cpair z = load_block(a + 2 * k);              // Z_k, Z_(k+1)
+        const cpair back = load_block(a + 2 * (m - k - 2)); // Z_(m-k-2), Z_(m-k-1)
         const cpair partner = {pair2{carry[0], back.re[1]}, pair2{carry[1], back.im[1]}};
         carry = pair2{back.re[0], back.im[0]};
         const pair2 cs = {c[k * stride], c[(k + 1) * stride]};
@@ -414,53 +448,60 @@ void split_step(double *a, uint32_t m, const double *c, uint32_t size, uint32_t 
         const pair2 or_ = z.im + partner.im, oi = partner.re - z.re;
         // Twice e^(-2 pi i k/n) O.
         const pair2 xr = cs * or_ + sn * oi, xi = cs * oi - sn * or_;
-        const pair2 half = {0.5, 0.5};
-        const pair2 lo_re = half * (er + xr), lo_im = (pair2{0.0, 0.0} - half) * (ei + xi);
         const pair2 hi_re = half * (er - xr), hi_im = half * (ei - xi);
-        a[2 * k] = lo_re[0];
-        a[2 * k + 1] = lo_im[0];
-        a[2 * k + 2] = lo_re[1];
-        a[2 * k + 3] = lo_im[1];
-        a[2 * (m - k)] = hi_re[0];
-        a[2 * (m - k) + 1] = hi_im[0];
-        a[2 * (m - k) - 2] = hi_re[1];
-        a[2 * (m - k) - 1] = hi_im[1];
+        out.bins(k, half * (er + xr), -half * (ei + xi));
+        // m - k and m - k - 1: the second lane first in memory.
+        out.bin(m - k, hi_re[0], hi_im[0]);
+        out.bin(m - k - 1, hi_re[1], hi_im[1]);
     }
-    // The middle bin: X_(m/2) = conj Z_(m/2), stored as Re Z, Im Z.
-    a[m] = carry[0];
-    a[m + 1] = carry[1];
+    out.bin(m / 2, carry[0], carry[1]);
+}
+
+// Tables for n (a power of two from 4 to 32768), built or grown in place.
+void prepare_tables(uint32_t n, int *ip, double *w)
+{
+    // Both tables are sized by the largest n seen: the twiddles take 3n/4
+    // doubles and the cosines the n/4 behind them, so a larger n moves the
+    // cosines and rebuilds both.
+    if (n > 4 * static_cast<int64_t>(ip[0]) || n > 4 * static_cast<int64_t>(ip[1])) {
+        make_twiddles(n / 2, w);
+        make_cosines(n, w + 3 * (n / 4));
+        ip[0] = static_cast<int>(n / 4);
+        ip[1] = static_cast<int>(n / 4);
+    }
+}
+
+// The transform of n >= 8 points through the split step into `out`.
+void transform(uint32_t n, double *a, const int *ip, const double *w, spectrum_out out)
+{
+    const uint32_t built = 4 * static_cast<uint32_t>(ip[0]); // the tables' n
+    const uint32_t m = n / 2;
+    uint32_t log2m = 0;
+    while ((1u << log2m) < m)
+        ++log2m;
+    complex_fft(a, m, log2m, w, built / 2);
+    const uint32_t stride = built / n;
+    if (stride == 1)
+        split_step<true>(a, m, w + 3 * (built / 4), built, stride, out);
+    else
+        split_step<false>(a, m, w + 3 * (built / 4), built, stride, out);
+}
+
+bool supported(int n)
+{
+    return n >= 2 && n <= 32768 && (n & (n - 1)) == 0;
 }
 
 } // namespace
 
 void rdft(int n, int isgn, double *a, int *ip, double *w)
 {
-    if (n < 2 || n > 32768 || (n & (n - 1)) != 0 || isgn < 0)
+    if (!supported(n) || isgn < 0)
         return;
-    if (n >= 4) {
-        // Both tables are sized by the largest n seen: the twiddles take
-        // 3n/4 doubles and the cosines the n/4 behind them, so a larger n
-        // moves the cosines and rebuilds both.
-        if (n > 4 * static_cast<int64_t>(ip[0]) || n > 4 * static_cast<int64_t>(ip[1])) {
-            const uint32_t quarter = static_cast<uint32_t>(n) / 4;
-            make_twiddles(static_cast<uint32_t>(n) / 2, w);
-            make_cosines(static_cast<uint32_t>(n), w + 3 * quarter);
-            ip[0] = static_cast<int>(quarter);
-            ip[1] = static_cast<int>(quarter);
-        }
-    }
+    if (n >= 4)
+        prepare_tables(static_cast<uint32_t>(n), ip, w);
     if (n >= 8) {
-        const uint32_t built = 4 * static_cast<uint32_t>(ip[0]); // the tables' n
-        const uint32_t m = static_cast<uint32_t>(n) / 2;
-        uint32_t log2m = 0;
-        while ((1u << log2m) < m)
-            ++log2m;
-        complex_fft(a, m, log2m, w, built / 2);
-        const uint32_t stride = built / static_cast<uint32_t>(n);
-        if (stride == 1)
-            split_step<true>(a, m, w + 3 * (built / 4), built, stride);
-        else
-            split_step<false>(a, m, w + 3 * (built / 4), built, stride);
+        transform(static_cast<uint32_t>(n), a, ip, w, {a, nullptr});
         return;
     }
     if (n == 4) {
@@ -475,4 +516,19 @@ void rdft(int n, int isgn, double *a, int *ip, double *w)
     const double x0 = a[0];
     a[0] = x0 + a[1];
     a[1] = x0 - a[1];
+}
+
+void rdft_power(int n, double *a, int *ip, double *w, float *power)
+{
+    if (!supported(n))
+        return;
+    if (n >= 8) {
+        prepare_tables(static_cast<uint32_t>(n), ip, w);
+        transform(static_cast<uint32_t>(n), a, ip, w, {nullptr, power});
+        return;
+    }
+    rdft(n, 1, a, ip, w);
+    power[0] = static_cast<float>(a[0] * a[0]);
+    if (n == 4)
+        power[1] = static_cast<float>(a[2] * a[2] + a[3] * a[3]);
 }

@@ -144,6 +144,27 @@ TEST(RdftTest, TablesAreCachedAndGrow)
     }
 }
 
+TEST(RdftTest, PowerIsTheSquaredSpectrumBitForBit)
+{
+    // The backend's spectra come from rdft_power: every bin must be what
+    // squaring rdft's own output gives, DC alone in bin 0, for every size.
+    for (int n = 2; n <= 32768; n *= 2) {
+        SCOPED_TRACE(n);
+        const std::vector<double> x = random_samples<double>(static_cast<uint32_t>(n), static_cast<uint32_t>(n) + 7);
+        std::vector<double> a = x, b = x, w(n), v(n);
+        std::vector<int> ip(n > 2 ? n : 2), iq(n > 2 ? n : 2);
+        rdft(n, 1, a.data(), ip.data(), w.data());
+        std::vector<float> want(n / 2), got(n / 2, -1.0f);
+        want[0] = static_cast<float>(a[0] * a[0]);
+        for (int k = 1; k < n / 2; ++k)
+            want[k] = static_cast<float>(a[2 * k] * a[2 * k] + a[2 * k + 1] * a[2 * k + 1]);
+        rdft_power(n, b.data(), iq.data(), v.data(), got.data());
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(iq, ip);
+        EXPECT_EQ(v, w);
+    }
+}
+
 TEST(RdftTest, UnsupportedCallsLeaveEverythingUntouched)
 {
     const int cases[][2] = {{0, 1}, {1, 1}, {3, 1}, {6, 1}, {1000, 1}, {65536, 1}, {-8, 1}, {64, -1}};
@@ -151,7 +172,11 @@ TEST(RdftTest, UnsupportedCallsLeaveEverythingUntouched)
         SCOPED_TRACE(testing::Message() << c[0] << " isgn " << c[1]);
         std::vector<double> a(70000, 0.5), w(70000, 0.25);
         std::vector<int> ip(70000, 3);
+        std::vector<float> power(70000, 0.75f);
         rdft(c[0], c[1], a.data(), ip.data(), w.data());
+        if (c[1] >= 0)
+            rdft_power(c[0], a.data(), ip.data(), w.data(), power.data());
+        EXPECT_EQ(power, std::vector<float>(70000, 0.75f));
         EXPECT_EQ(a, std::vector<double>(70000, 0.5));
         EXPECT_EQ(ip, std::vector<int>(70000, 3));
         EXPECT_EQ(w, std::vector<double>(70000, 0.25));
