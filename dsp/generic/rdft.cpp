@@ -1,17 +1,18 @@
 // Real FFT of n points as a complex FFT of m = n/2 points plus a split step.
 //
 // The n real inputs are packed as m complex values z_j = a[2j] + i a[2j+1] and
-// transformed in place by a decimation-in-time FFT: bit reversal, a first
-// radix-4 stage (radix-8 when log2 m is odd) without twiddles, then radix-4
-// stages. The split step then separates the spectra of the even and odd
-// samples and combines them into X_k for 0 <= k <= n/2.
+// transformed in place by a decimation-in-time FFT: bit reversal fused with a
+// first radix-4 stage (radix-8 when log2 m is odd) that needs no twiddles,
+// then radix-4 stages. The split step then separates the spectra of the even
+// and odd samples and combines them into X_k for 0 <= k <= n/2.
 //
-// Speed comes from the layout between the first and the last stage: pairs of
-// neighbouring complex values are kept as [re re im im] blocks, so a radix-4
-// butterfly on two neighbouring positions j, j+1 is plain elementwise work on
-// pairs of doubles that the compiler keeps in vector registers, without
-// shuffles. The first stage reads the packed values and writes blocks; the
-// last writes interleaved values again, in place.
+// Speed comes from the layout between the first stage and the split step:
+// pairs of neighbouring complex values are kept as [re re im im] blocks, so a
+// radix-4 butterfly on two neighbouring positions j, j+1 is plain elementwise
+// work on pairs of doubles that the compiler keeps in vector registers,
+// without shuffles. The first stage reads the packed values and writes
+// blocks; the split step reads blocks and writes the interleaved spectrum (or
+// only its power) in place.
 //
 // The entry, its output layout and the ip/w caching are the fixed interface of
 // the portable backend; the operation order is our own. Results agree with the
@@ -49,12 +50,6 @@ inline cpair operator-(cpair x, cpair y)
 inline cpair operator*(cpair x, cpair w)
 {
     return {x.re * w.re - x.im * w.im, x.re * w.im + x.im * w.re};
-}
-
-// -i x, exact.
-inline cpair minus_i(cpair x)
-{
-    return {x.im, -x.re};
 }
 
 inline cpair load_block(const double *p)
@@ -288,9 +283,9 @@ void reversed_first_stage(double *a, uint32_t log2m)
 
 // The first stage after a separate bit reversal, for sizes below R^2.
 template <uint32_t R>
-void first_stage(double *a, uint32_t m)
+void first_stage(double *a, uint32_t m, uint32_t log2m)
 {
-    bit_reverse(a, R == 4 ? (m == 4 ? 2 : 4) : (m == 8 ? 3 : 5));
+    bit_reverse(a, log2m);
     for (uint32_t base = 0; base < m; base += R) {
         double *p = a + 2 * base;
         pair2 x[R], y[R];
@@ -353,11 +348,11 @@ void complex_fft(double *a, uint32_t m, uint32_t log2m, const double *t, uint32_
     if (odd && m >= 64)
         reversed_first_stage<8>(a, log2m);
     else if (odd)
-        first_stage<8>(a, m);
+        first_stage<8>(a, m, log2m);
     else if (m >= 16)
         reversed_first_stage<4>(a, log2m);
     else
-        first_stage<4>(a, m);
+        first_stage<4>(a, m, log2m);
     for (uint32_t L = odd ? 8 : 4; 4 * L <= m; L *= 4) {
         const uint32_t g = size / (4 * L);
         if (g == 1)
