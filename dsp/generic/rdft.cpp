@@ -1,10 +1,18 @@
-// Real FFT of n points as a complex FFT of n/2 points plus a split step.
+// Real FFT of n points as a complex FFT of m = n/2 points plus a split step.
 //
-// The n real inputs are packed as n/2 complex values z_m = a[2m] + i a[2m+1] and
-// transformed in place by a decimation-in-time FFT (bit reversal, then radix-4
-// stages, with one radix-2 stage first when log2(n/2) is odd). The split step
-// then separates the spectra of the even and odd samples and combines them into
-// X_k for 0 <= k <= n/2.
+// The n real inputs are packed as m complex values z_j = a[2j] + i a[2j+1] and
+// transformed in place by a decimation-in-time FFT: bit reversal fused with a
+// first radix-4 stage (radix-8 when log2 m is odd) that needs no twiddles,
+// then radix-4 stages. The split step then separates the spectra of the even
+// and odd samples and combines them into X_k for 0 <= k <= n/2.
+//
+// Speed comes from the layout between the first stage and the split step:
+// pairs of neighbouring complex values are kept as [re re im im] blocks, so a
+// radix-4 butterfly on two neighbouring positions j, j+1 is plain elementwise
+// work on pairs of doubles that the compiler keeps in vector registers,
+// without shuffles. The first stage reads the packed values and writes
+// blocks; the split step reads blocks and writes the interleaved spectrum (or
+// only its power) in place.
 //
 // The entry, its output layout and the ip/w caching are the fixed interface of
 // the portable backend; the operation order is our own. Results agree with the
@@ -19,50 +27,100 @@
 
 namespace {
 
-// Twiddles of an m-point complex FFT, m = n/2: pairs (cos, sin) of 2 pi e / m for
-// e < m/4, a quarter circle, in nw = n/4 doubles. The step is built as
-// 4 atan(1) / nw with nw a power of two, so the table of a larger size holds the
-// entries of every smaller one bit for bit at a power-of-two stride.
-void make_twiddles(int nw, double *w)
+// Two doubles treated alike: a generic vector of the compiler, which keeps it
+// in one register where the target has two-lane double vectors and splits it
+// into two scalars where it has not. Only elementwise +, - and x are used.
+typedef double pair2 __attribute__((vector_size(16)));
+
+// Two complex values, real parts together and imaginary parts together.
+struct cpair {
+    pair2 re, im;
+};
+
+inline cpair operator+(cpair x, cpair y)
 {
-    w[0] = 1.0;
-    if (nw < 2)
-        return;
-    w[1] = 0.0;
-    const double delta = std::atan(1.0) * 4.0 / nw;
-    for (int e = 1; e < nw / 2; ++e) {
-        w[2 * e] = std::cos(e * delta);
-        w[2 * e + 1] = std::sin(e * delta);
-    }
+    return {x.re + y.re, x.im + y.im};
 }
 
-// Cosines of the split step: cos(2 pi k / n) for k < nc = n/4, a quarter circle
-// at the step atan(1) / (nc/2). The sines are read backwards from the same table.
-void make_cosines(int nc, double *c)
+inline cpair operator-(cpair x, cpair y)
 {
-    c[0] = 1.0;
-    const double delta = std::atan(1.0) * 2.0 / nc;
-    for (int k = 1; k < nc; ++k)
-        c[k] = std::cos(k * delta);
+    return {x.re - y.re, x.im - y.im};
 }
 
-// W^e = exp(-2 pi i e / m) for e < 3m/4, from the quarter-circle table: quarter
-// is m/4 and stride the step through a table built for a larger size.
-inline void twiddle(const double *t, uint32_t e, uint32_t quarter, uint32_t stride, double &wr, double &wi)
+inline cpair operator*(cpair x, cpair w)
 {
-    if (e < quarter) {
-        const uint32_t r = 2 * e * stride;
-        wr = t[r];
-        wi = -t[r + 1];
-    } else if (e < 2 * quarter) {
-        const uint32_t r = 2 * (e - quarter) * stride; // -i W^r
-        wr = -t[r + 1];
-        wi = -t[r];
+    return {x.re * w.re - x.im * w.im, x.re * w.im + x.im * w.re};
+}
+
+inline cpair load_block(const double *p)
+{
+    return {pair2{p[0], p[1]}, pair2{p[2], p[3]}};
+}
+
+inline void store_block(double *p, cpair x)
+{
+    p[0] = x.re[0];
+    p[1] = x.re[1];
+    p[2] = x.im[0];
+    p[3] = x.im[1];
+}
+
+// cos and sin of 2 pi e / size (size a power of two >= 4, e < size) from
+// angles of at most pi/4, by the symmetries of the circle: accurate to double
+// rounding, and the same bits for e and size both doubled, so a table built
+// for a larger size holds those of every smaller one at a power-of-two stride.
+void unit_circle(uint32_t e, uint32_t size, double &c, double &s)
+{
+    const double delta = std::atan(1.0) * 8.0 / size;
+    const uint32_t quarter = size / 4;
+    const uint32_t q = e / quarter;
+    const uint32_t r = e - q * quarter;
+    double cr, sr;
+    if (2 * r <= quarter) {
+        cr = std::cos(r * delta);
+        sr = std::sin(r * delta);
     } else {
-        const uint32_t r = 2 * (e - 2 * quarter) * stride; // -W^r
-        wr = -t[r];
-        wi = t[r + 1];
+        cr = std::sin((quarter - r) * delta);
+        sr = std::cos((quarter - r) * delta);
     }
+    const double cs[4][2] = {{cr, sr}, {-sr, cr}, {-cr, -sr}, {sr, -cr}};
+    c = cs[q][0];
+    s = cs[q][1];
+}
+
+// Twiddles of a complex FFT of `size` points (the table's size): for each
+// e < size/4, W^e, W^2e and W^3e with W = exp(-2 pi i / size), the three a
+// radix-4 butterfly at position e of the last stage takes. Stored by pairs of
+// e as blocks: the six [x_e, x_e+1] pairs re W^e, im W^e, re W^2e, im W^2e,
+// re W^3e, im W^3e, 12 doubles per pair, 3 size / 2 doubles in all.
+void make_twiddles(uint32_t size, double *t)
+{
+    if (size < 8)
+        return; // no stage with twiddles exists below 16 points
+    for (uint32_t e = 0; e < size / 4; ++e) {
+        double *entry = t + 12 * (e >> 1) + (e & 1);
+        for (uint32_t k = 1; k <= 3; ++k) {
+            double c, s;
+            unit_circle(k * e, size, c, s);
+            entry[4 * (k - 1)] = c;
+            entry[4 * (k - 1) + 2] = -s;
+        }
+    }
+}
+
+// Cosines of the split step: cos(2 pi k / n) for k < n/4. The sines are read
+// backwards from the same table.
+void make_cosines(uint32_t n, double *c)
+{
+    for (uint32_t k = 0; k < n / 4; ++k) {
+        double s;
+        unit_circle(k, n, c[k], s);
+    }
+}
+
+inline pair2 twiddle_pair(const double *t, uint32_t e0, uint32_t e1, uint32_t part)
+{
+    return pair2{t[12 * (e0 >> 1) + 2 * part + (e0 & 1)], t[12 * (e1 >> 1) + 2 * part + (e1 & 1)]};
 }
 
 void swap_complex(double *a, uint32_t i, uint32_t j)
@@ -101,142 +159,371 @@ void bit_reverse(double *a, uint32_t log2m)
     }
 }
 
-// One radix-4 butterfly on the complex values at p0, p0+L, p0+2L, p0+3L. After
-// bit reversal the four length-L sub-transforms there belong to the samples
-// with residues 0, 2, 1, 3 (mod 4) of the length-4L transform being formed, so
-// the second block takes W^2j, the third W^j and the fourth W^3j.
-inline void butterfly4(double *a, uint32_t p0, uint32_t L, double w1r, double w1i, double w2r, double w2i,
-                       double w3r, double w3i)
+// -i x for one complex value held as (re, im).
+inline pair2 minus_i(pair2 x)
 {
-    double *x0 = a + 2 * p0;
-    double *x1 = x0 + 2 * L;
-    double *x2 = x1 + 2 * L;
-    double *x3 = x2 + 2 * L;
-    const double ar = x0[0], ai = x0[1];
-    const double br = w2r * x1[0] - w2i * x1[1], bi = w2r * x1[1] + w2i * x1[0];
-    const double cr = w1r * x2[0] - w1i * x2[1], ci = w1r * x2[1] + w1i * x2[0];
-    const double dr = w3r * x3[0] - w3i * x3[1], di = w3r * x3[1] + w3i * x3[0];
-    const double t0r = ar + br, t0i = ai + bi;
-    const double t1r = ar - br, t1i = ai - bi;
-    const double t2r = cr + dr, t2i = ci + di;
-    const double t3r = cr - dr, t3i = ci - di;
-    x0[0] = t0r + t2r;
-    x0[1] = t0i + t2i;
-    x2[0] = t0r - t2r;
-    x2[1] = t0i - t2i;
-    x1[0] = t1r + t3i; // t1 - i t3
-    x1[1] = t1i - t3r;
-    x3[0] = t1r - t3i; // t1 + i t3
-    x3[1] = t1i + t3r;
+    return pair2{x[1], -x[0]};
 }
 
-inline void butterfly4_unit(double *a, uint32_t p0, uint32_t L)
+// The 4-point transform of a group of four bit-reversed values: x[t] holds
+// the sample of residue 0, 2, 1, 3 for t = 0, 1, 2, 3, so no twiddle is
+// needed. Complex values are held as (re, im).
+inline void butterfly4(const pair2 *x, pair2 *y)
 {
-    double *x0 = a + 2 * p0;
-    double *x1 = x0 + 2 * L;
-    double *x2 = x1 + 2 * L;
-    double *x3 = x2 + 2 * L;
-    const double t0r = x0[0] + x1[0], t0i = x0[1] + x1[1];
-    const double t1r = x0[0] - x1[0], t1i = x0[1] - x1[1];
-    const double t2r = x2[0] + x3[0], t2i = x2[1] + x3[1];
-    const double t3r = x2[0] - x3[0], t3i = x2[1] - x3[1];
-    x0[0] = t0r + t2r;
-    x0[1] = t0i + t2i;
-    x2[0] = t0r - t2r;
-    x2[1] = t0i - t2i;
-    x1[0] = t1r + t3i;
-    x1[1] = t1i - t3r;
-    x3[0] = t1r - t3i;
-    x3[1] = t1i + t3r;
+    const pair2 t0 = x[0] + x[1], t1 = x[0] - x[1], t2 = x[2] + x[3], t3 = minus_i(x[2] - x[3]);
+    y[0] = t0 + t2;
+    y[1] = t1 + t3;
+    y[2] = t0 - t2;
+    y[3] = t1 - t3;
 }
 
-// Forward complex FFT (exp(-) convention) of the m interleaved values of a.
-void complex_fft(double *a, uint32_t m, const double *t, uint32_t stride)
+// The 8-point transform of a group of eight bit-reversed values: a radix-2
+// step on neighbours, then radix-4 butterflies of the two length-2 halves
+// with the 8-point twiddles 1, W, W^2 = -i and W^3.
+inline void butterfly8(const pair2 *x, pair2 *y)
 {
+    const double r = 0.70710678118654752440; // sqrt(1/2)
+    pair2 v[8];
+    #pragma GCC unroll 8
+    for (int k = 0; k < 8; k += 2) {
+        v[k] = x[k] + x[k + 1];
+        v[k + 1] = x[k] - x[k + 1];
+    }
+    // Position 0 of each half: v0, v2, v4, v6 to outputs 0, 2, 4, 6.
+    const pair2 a0 = v[0] + v[2], a1 = v[0] - v[2], a2 = v[4] + v[6], a3 = minus_i(v[4] - v[6]);
+    // Position 1: v3 takes W^2, v5 W and v7 W^3, to outputs 1, 3, 5, 7.
+    const pair2 b = minus_i(v[3]);
+    const pair2 c = pair2{v[5][0] + v[5][1], v[5][1] - v[5][0]} * r;
+    const pair2 d = pair2{v[7][1] - v[7][0], -(v[7][0] + v[7][1])} * r;
+    const pair2 b0 = v[1] + b, b1 = v[1] - b, b2 = c + d, b3 = minus_i(c - d);
+    y[0] = a0 + a2;
+    y[1] = b0 + b2;
+    y[2] = a1 + a3;
+    y[3] = b1 + b3;
+    y[4] = a0 - a2;
+    y[5] = b0 - b2;
+    y[6] = a1 - a3;
+    y[7] = b1 - b3;
+}
+
+template <uint32_t R>
+inline void butterfly(const pair2 *x, pair2 *y)
+{
+    if (R == 4)
+        butterfly4(x, y);
+    else
+        butterfly8(x, y);
+}
+
+// R consecutive outputs, each held as (re, im), as R/2 blocks.
+template <uint32_t R>
+inline void store_blocks(double *p, const pair2 *y)
+{
+    #pragma GCC unroll 8
+    for (uint32_t t = 0; t < R; t += 2)
+        store_block(p + 2 * t, {pair2{y[t][0], y[t + 1][0]}, pair2{y[t][1], y[t + 1][1]}});
+}
+
+constexpr uint32_t reversed_low_bits[8] = {0, 4, 2, 6, 1, 5, 3, 7}; // 3-bit reversal
+
+// Bit reversal of `bits` bits of x.
+inline uint32_t reverse_bits(uint32_t x, uint32_t bits)
+{
+    uint32_t r = 0;
+    for (uint32_t i = 0; i < bits; ++i, x >>= 1)
+        r = (r << 1) | (x & 1);
+    return r;
+}
+
+// Bit reversal and the first radix-R stage (R = 4 or 8, R^2 <= m) in one
+// pass, leaving blocks. With R = 2^r an index reads (h, M, l): r high bits,
+// the middle bits M and r low bits. The group that bit reversal would put at
+// position b = (rev l, rev M, 0) takes at its place t the value of index
+// (rev t, M, l). So the R^2 values of middle M, as R rows h of R columns l,
+// make the R groups of middle rev M, column l giving the group of row rev l:
+// the sets of M and of rev M trade places, and both are read before either
+// is written.
+template <uint32_t R>
+void reversed_first_stage(double *a, uint32_t log2m)
+{
+    const uint32_t r = R == 4 ? 2 : 3;
+    const uint32_t mid_bits = log2m - 2 * r;
+    const uint32_t high = log2m - r; // shift of the high part
+    const uint32_t *rev = reversed_low_bits;
+    const uint32_t rev_shift = 3 - r; // 3-bit reversal to r bits
+    for (uint32_t mid = 0; mid < (1u << mid_bits); ++mid) {
+        const uint32_t rmid = reverse_bits(mid, mid_bits);
+        if (rmid < mid)
+            continue;
+        const uint32_t mids[2] = {mid, rmid};
+        const uint32_t sets = rmid == mid ? 1 : 2;
+        pair2 in[2][R][R];
+        for (uint32_t c = 0; c < sets; ++c)
+            #pragma GCC unroll 8
+            for (uint32_t h = 0; h < R; ++h) {
+                const double *p = a + 2 * ((h << high) | (mids[c] << r));
+                #pragma GCC unroll 8
+                for (uint32_t l = 0; l < R; ++l)
+                    in[c][h][l] = pair2{p[2 * l], p[2 * l + 1]};
+            }
+        for (uint32_t c = 0; c < sets; ++c) {
+            const uint32_t to = mids[sets - 1 - c];
+            #pragma GCC unroll 8
+            for (uint32_t l = 0; l < R; ++l) {
+                pair2 x[R], y[R];
+                #pragma GCC unroll 8
+                for (uint32_t t = 0; t < R; ++t)
+                    x[t] = in[c][rev[t] >> rev_shift][l];
+                butterfly<R>(x, y);
+                store_blocks<R>(a + 2 * (((rev[l] >> rev_shift) << high) | (to << r)), y);
+            }
+        }
+    }
+}
+
+// The first stage after a separate bit reversal, for sizes below R^2.
+template <uint32_t R>
+void first_stage(double *a, uint32_t m, uint32_t log2m)
+{
+    bit_reverse(a, log2m);
+    for (uint32_t base = 0; base < m; base += R) {
+        double *p = a + 2 * base;
+        pair2 x[R], y[R];
+        #pragma GCC unroll 8
+        for (uint32_t t = 0; t < R; ++t)
+            x[t] = pair2{p[2 * t], p[2 * t + 1]};
+        butterfly<R>(x, y);
+        store_blocks<R>(p, y);
+    }
+}
+
+// Radix-4 stage on blocks: sub-transforms of length L (even) into length 4L.
+// After bit reversal the four sub-transforms at p, p+L, p+2L, p+3L belong to
+// residues 0, 2, 1, 3 (mod 4) of the length-4L transform, so the second takes
+// W^2j, the third W^j and the fourth W^3j. Twiddles come from the table at
+// stride g; at stride 1 (the last stage at the table's own size) a pair of
+// neighbouring positions reads one block of each.
+template <bool unit_stride>
+void radix4_stage(double *a, uint32_t m, uint32_t L, const double *t, uint32_t g)
+{
+    for (uint32_t j = 0; j < L; j += 2) {
+        cpair w1, w2, w3;
+        if (unit_stride) {
+            const double *e = t + 6 * j;
+            w1 = load_block(e);
+            w2 = load_block(e + 4);
+            w3 = load_block(e + 8);
+        } else {
+            const uint32_t e0 = j * g, e1 = e0 + g;
+            w1 = {twiddle_pair(t, e0, e1, 0), twiddle_pair(t, e0, e1, 1)};
+            w2 = {twiddle_pair(t, e0, e1, 2), twiddle_pair(t, e0, e1, 3)};
+            w3 = {twiddle_pair(t, e0, e1, 4), twiddle_pair(t, e0, e1, 5)};
+        }
+        for (uint32_t base = j; base < m; base += 4 * L) {
+            double *x0 = a + 2 * base;
+            double *x1 = x0 + 2 * L;
+            double *x2 = x1 + 2 * L;
+            double *x3 = x2 + 2 * L;
+            const cpair p0 = load_block(x0);
+            const cpair p1 = load_block(x1) * w2;
+            const cpair p2 = load_block(x2) * w1;
+            const cpair p3 = load_block(x3) * w3;
+            const cpair t0 = p0 + p1, t1 = p0 - p1, t2 = p2 + p3, t3 = p2 - p3;
+            // t1 -/+ i t3 without forming -t3.
+            const cpair y1 = {t1.re + t3.im, t1.im - t3.re}, y3 = {t1.re - t3.im, t1.im + t3.re};
+            store_block(x0, t0 + t2);
+            store_block(x1, y1);
+            store_block(x2, t0 - t2);
+            store_block(x3, y3);
+        }
+    }
+}
+
+// Forward complex FFT (exp(-) convention) of the m = 2^log2m >= 4
+// interleaved values of a, left as blocks, with the twiddle table of a
+// size-`size` transform.
+void complex_fft(double *a, uint32_t m, uint32_t log2m, const double *t, uint32_t size)
+{
+    const bool odd = (log2m & 1) != 0;
+    if (odd && m >= 64)
+        reversed_first_stage<8>(a, log2m);
+    else if (odd)
+        first_stage<8>(a, m, log2m);
+    else if (m >= 16)
+        reversed_first_stage<4>(a, log2m);
+    else
+        first_stage<4>(a, m, log2m);
+    for (uint32_t L = odd ? 8 : 4; 4 * L <= m; L *= 4) {
+        const uint32_t g = size / (4 * L);
+        if (g == 1)
+            radix4_stage<true>(a, m, L, t, g);
+        else
+            radix4_stage<false>(a, m, L, t, g);
+    }
+}
+
+// Where the split step puts each X_k (k < n/2; X_(n/2) only with k = 0):
+// into a, as rdft's layout, or its power |X_k|^2 rounded once to float.
+struct spectrum_out {
+    double *a;
+    float *power; // null: the spectrum itself
+
+    void bin(uint32_t k, double re, double minus_im) const
+    {
+        if (power != nullptr) {
+            power[k] = static_cast<float>(re * re + minus_im * minus_im);
+        } else {
+            a[2 * k] = re;
+            a[2 * k + 1] = minus_im;
+        }
+    }
+    // Bins k and k+1, lanes of the pairs.
+    void bins(uint32_t k, pair2 re, pair2 minus_im) const
+    {
+        if (power != nullptr) {
+            const pair2 p = re * re + minus_im * minus_im;
+            power[k] = static_cast<float>(p[0]);
+            power[k + 1] = static_cast<float>(p[1]);
+        } else {
+            a[2 * k] = re[0];
+            a[2 * k + 1] = minus_im[0];
+            a[2 * k + 2] = re[1];
+            a[2 * k + 3] = minus_im[1];
+        }
+    }
+};
+
+// Turns the m-point transform Z of the packed input, held as blocks, into
+// X_k with the pairs (k, m - k):
+//   X_k = (Z_k + conj Z_(m-k)) / 2 - i e^(-2 pi i k/n) (Z_k - conj Z_(m-k)) / 2,
+// and X_0, X_(n/2) = Re Z_0 + Im Z_0, Re Z_0 - Im Z_0 (in rdft's layout a[0]
+// and a[1]; as power, DC alone). Bin m/2 pairs with itself: X = conj Z.
+//
+// Positions 2p and 2p+1 (block p) pair with m - 2p (block m/2 - p, first
+// lane) and m - 2p - 1 (block m/2 - p - 1, second lane). Both X_(m-2p) and
+// X_(m-2p-1) are written where block m/2 - p - 1 is still to be read at the
+// next p, so its first lane is carried over in registers.
+//
+// c holds cos(2 pi i / size) for i < size/4 and stride = size / n; the sines
+// are its entries read backwards.
+template <bool unit_stride>
+void split_step(double *a, uint32_t m, const double *c, uint32_t size, uint32_t table_stride, spectrum_out out)
+{
+    const uint32_t stride = unit_stride ? 1 : table_stride;
+    const uint32_t nc = size / 4;
+    // p = 0: X_0 and X_(n/2) from Z_0, and the pair (1, m - 1).
+    const cpair z01 = load_block(a);
+    const cpair tail = load_block(a + 2 * (m - 2)); // Z_(m-2), Z_(m-1)
+    pair2 carry = pair2{tail.re[0], tail.im[0]};    // Z_(m - 2p) for the next p
+    {
+        const double cs = c[stride], sn = c[nc - stride];
+        const double ar = z01.re[1], ai = z01.im[1], br = tail.re[1], bi = tail.im[1];
+        const double er = ar + br, ei = ai - bi, or_ = ai + bi, oi = br - ar;
+        const double xr = cs * or_ + sn * oi, xi = cs * oi - sn * or_;
+        // As rdft's layout bin 0 holds X_0 and X_(n/2); as power DC alone.
+        const double dc = z01.re[0] + z01.im[0], nyquist = z01.re[0] - z01.im[0];
+        if (out.power != nullptr)
+            out.bin(0, dc, 0.0);
+        else
+            out.bin(0, dc, nyquist);
+        out.bin(1, 0.5 * (er + xr), -0.5 * (ei + xi));
+        out.bin(m - 1, 0.5 * (er - xr), 0.5 * (ei - xi));
+    }
+    const pair2 half = {0.5, 0.5};
+    for (uint32_t p = 1; p < m / 4; ++p) {
+        const uint32_t k = 2 * p;
+        const cpair z = load_block(a + 2 * k);              // Z_k, Z_(k+1)
+        const cpair back = load_block(a + 2 * (m - k - 2)); // Z_(m-k-2), Z_(m-k-1)
+        const cpair partner = {pair2{carry[0], back.re[1]}, pair2{carry[1], back.im[1]}};
+        carry = pair2{back.re[0], back.im[0]};
+        const pair2 cs = {c[k * stride], c[(k + 1) * stride]};
+        const pair2 sn = {c[nc - k * stride], c[nc - (k + 1) * stride]};
+        // Twice the even part E and the odd part O of each pair.
+        const pair2 er = z.re + partner.re, ei = z.im - partner.im;
+        const pair2 or_ = z.im + partner.im, oi = partner.re - z.re;
+        // Twice e^(-2 pi i k/n) O.
+        const pair2 xr = cs * or_ + sn * oi, xi = cs * oi - sn * or_;
+        const pair2 hi_re = half * (er - xr), hi_im = half * (ei - xi);
+        out.bins(k, half * (er + xr), -half * (ei + xi));
+        // m - k and m - k - 1: the second lane first in memory.
+        out.bin(m - k, hi_re[0], hi_im[0]);
+        out.bin(m - k - 1, hi_re[1], hi_im[1]);
+    }
+    out.bin(m / 2, carry[0], carry[1]);
+}
+
+// Tables for n (a power of two from 4 to 32768), built or grown in place.
+void prepare_tables(uint32_t n, int *ip, double *w)
+{
+    // Both tables are sized by the largest n seen: the twiddles take 3n/4
+    // doubles and the cosines the n/4 behind them, so a larger n moves the
+    // cosines and rebuilds both.
+    if (n > 4 * static_cast<int64_t>(ip[0]) || n > 4 * static_cast<int64_t>(ip[1])) {
+        make_twiddles(n / 2, w);
+        make_cosines(n, w + 3 * (n / 4));
+        ip[0] = static_cast<int>(n / 4);
+        ip[1] = static_cast<int>(n / 4);
+    }
+}
+
+// The transform of n >= 8 points through the split step into `out`.
+void transform(uint32_t n, double *a, const int *ip, const double *w, spectrum_out out)
+{
+    const uint32_t built = 4 * static_cast<uint32_t>(ip[0]); // the tables' n
+    const uint32_t m = n / 2;
     uint32_t log2m = 0;
     while ((1u << log2m) < m)
         ++log2m;
-    bit_reverse(a, log2m);
-    uint32_t L = 1;
-    if (log2m & 1) {
-        for (uint32_t i = 0; i < 2 * m; i += 4) {
-            const double r = a[i + 2], im = a[i + 3];
-            a[i + 2] = a[i] - r;
-            a[i + 3] = a[i + 1] - im;
-            a[i] += r;
-            a[i + 1] += im;
-        }
-        L = 2;
-    }
-    const uint32_t quarter = m / 4;
-    for (; 4 * L <= m; L *= 4) {
-        const uint32_t g = m / (4 * L);
-        for (uint32_t base = 0; base < m; base += 4 * L)
-            butterfly4_unit(a, base, L);
-        for (uint32_t j = 1; j < L; ++j) {
-            double w1r, w1i, w2r, w2i, w3r, w3i;
-            twiddle(t, j * g, quarter, stride, w1r, w1i);
-            twiddle(t, 2 * j * g, quarter, stride, w2r, w2i);
-            twiddle(t, 3 * j * g, quarter, stride, w3r, w3i);
-            for (uint32_t base = 0; base < m; base += 4 * L)
-                butterfly4(a, base + j, L, w1r, w1i, w2r, w2i, w3r, w3i);
-        }
-    }
+    complex_fft(a, m, log2m, w, built / 2);
+    const uint32_t stride = built / n;
+    if (stride == 1)
+        split_step<true>(a, m, w + 3 * (built / 4), built, stride, out);
+    else
+        split_step<false>(a, m, w + 3 * (built / 4), built, stride, out);
 }
 
-// Turns the n/2-point transform Z of the packed input into X_k for
-// 1 <= k < n/4 and n/4 < k < n/2 in pairs (k, n/2 - k):
-//   X_k = (Z_k + conj Z_(n/2-k)) / 2 - i e^(-2 pi i k/n) (Z_k - conj Z_(n/2-k)) / 2,
-// storing -Im. Bin n/4 pairs with itself and already holds its value; bins 0
-// and n/2 are the caller's.
-void split_step(double *a, uint32_t n, const double *c, uint32_t nc, uint32_t stride)
+bool supported(int n)
 {
-    const uint32_t m = n / 2;
-    for (uint32_t k = 1; k < m / 2; ++k) {
-        const uint32_t j = m - k;
-        const double cs = c[k * stride];
-        const double sn = c[nc - k * stride];
-        const double ar = a[2 * k], ai = a[2 * k + 1];
-        const double br = a[2 * j], bi = a[2 * j + 1];
-        // Twice the even part E and the odd part O of the pair.
-        const double er = ar + br, ei = ai - bi;
-        const double or_ = ai + bi, oi = br - ar;
-        // Twice e^(-2 pi i k/n) O.
-        const double xr = cs * or_ + sn * oi;
-        const double xi = cs * oi - sn * or_;
-        a[2 * k] = 0.5 * (er + xr);
-        a[2 * k + 1] = -0.5 * (ei + xi);
-        a[2 * j] = 0.5 * (er - xr);
-        a[2 * j + 1] = 0.5 * (ei - xi);
-    }
+    return n >= 2 && n <= 32768 && (n & (n - 1)) == 0;
 }
 
 } // namespace
 
 void rdft(int n, int isgn, double *a, int *ip, double *w)
 {
-    if (n < 2 || n > 32768 || (n & (n - 1)) != 0 || isgn < 0)
+    if (!supported(n) || isgn < 0)
         return;
-    if (n >= 4) {
-        const int quarter = n / 4;
-        bool moved = false;
-        if (n > 4 * static_cast<int64_t>(ip[0])) {
-            make_twiddles(quarter, w);
-            ip[0] = quarter;
-            moved = true;
-        }
-        // The cosines sit behind the twiddles: a rebuilt twiddle table moves them.
-        if (moved || n > 4 * static_cast<int64_t>(ip[1])) {
-            make_cosines(quarter, w + ip[0]);
-            ip[1] = quarter;
-        }
-        const uint32_t nw = static_cast<uint32_t>(ip[0]);
-        const uint32_t nc = static_cast<uint32_t>(ip[1]);
-        const uint32_t un = static_cast<uint32_t>(n);
-        complex_fft(a, un / 2, w, 4 * nw / un);
-        split_step(a, un, w + nw, nc, 4 * nc / un);
+    if (n >= 4)
+        prepare_tables(static_cast<uint32_t>(n), ip, w);
+    if (n >= 8) {
+        transform(static_cast<uint32_t>(n), a, ip, w, {a, nullptr});
+        return;
+    }
+    if (n == 4) {
+        // Z_0 = z_0 + z_1 and Z_1 = z_0 - z_1; X_1 = conj Z_1 is already
+        // stored as (Re, -Im).
+        const double r = a[2], im = a[3];
+        a[2] = a[0] - r;
+        a[3] = a[1] - im;
+        a[0] += r;
+        a[1] += im;
     }
     const double x0 = a[0];
     a[0] = x0 + a[1];
     a[1] = x0 - a[1];
+}
+
+void rdft_power(int n, double *a, int *ip, double *w, float *power)
+{
+    if (!supported(n))
+        return;
+    if (n >= 8) {
+        prepare_tables(static_cast<uint32_t>(n), ip, w);
+        transform(static_cast<uint32_t>(n), a, ip, w, {nullptr, power});
+        return;
+    }
+    rdft(n, 1, a, ip, w);
+    power[0] = static_cast<float>(a[0] * a[0]);
+    if (n == 4)
+        power[1] = static_cast<float>(a[2] * a[2] + a[3] * a[3]);
 }

@@ -124,7 +124,7 @@ TEST(RdftTest, TablesAreCachedAndGrow)
     // again (served by the larger tables). Every call must give the bits of a
     // call on fresh tables, and a repeat call the same bits again.
     std::vector<int> ip(4096);
-    std::vector<double> w(4096);
+    std::vector<double> w(8192);
     int built = 0;
     for (int n : {64, 1024, 64, 256, 16, 4096, 4096}) {
         SCOPED_TRACE(n);
@@ -134,13 +134,34 @@ TEST(RdftTest, TablesAreCachedAndGrow)
         built = std::max(built, n / 4);
         EXPECT_EQ(ip[0], built);
         EXPECT_EQ(ip[1], built);
-        for (int i = 2 * built; i < 4096; ++i)
-            ASSERT_EQ(w[i], 0.0) << "tables spill past w[n/2] at " << i;
+        for (int i = 4 * built; i < 8192; ++i)
+            ASSERT_EQ(w[i], 0.0) << "tables spill past w[n] at " << i;
 
         std::vector<int> fresh_ip(n);
         std::vector<double> fresh_w(n), direct = x;
         rdft(n, 1, direct.data(), fresh_ip.data(), fresh_w.data());
         EXPECT_EQ(cached, direct);
+    }
+}
+
+TEST(RdftTest, PowerIsTheSquaredSpectrumBitForBit)
+{
+    // The backend's spectra come from rdft_power: every bin must be what
+    // squaring rdft's own output gives, DC alone in bin 0, for every size.
+    for (int n = 2; n <= 32768; n *= 2) {
+        SCOPED_TRACE(n);
+        const std::vector<double> x = random_samples<double>(static_cast<uint32_t>(n), static_cast<uint32_t>(n) + 7);
+        std::vector<double> a = x, b = x, w(n), v(n);
+        std::vector<int> ip(n > 2 ? n : 2), iq(n > 2 ? n : 2);
+        rdft(n, 1, a.data(), ip.data(), w.data());
+        std::vector<float> want(n / 2), got(n / 2, -1.0f);
+        want[0] = static_cast<float>(a[0] * a[0]);
+        for (int k = 1; k < n / 2; ++k)
+            want[k] = static_cast<float>(a[2 * k] * a[2 * k] + a[2 * k + 1] * a[2 * k + 1]);
+        rdft_power(n, b.data(), iq.data(), v.data(), got.data());
+        EXPECT_EQ(got, want);
+        EXPECT_EQ(iq, ip);
+        EXPECT_EQ(v, w);
     }
 }
 
@@ -151,7 +172,11 @@ TEST(RdftTest, UnsupportedCallsLeaveEverythingUntouched)
         SCOPED_TRACE(testing::Message() << c[0] << " isgn " << c[1]);
         std::vector<double> a(70000, 0.5), w(70000, 0.25);
         std::vector<int> ip(70000, 3);
+        std::vector<float> power(70000, 0.75f);
         rdft(c[0], c[1], a.data(), ip.data(), w.data());
+        if (c[1] >= 0)
+            rdft_power(c[0], a.data(), ip.data(), w.data(), power.data());
+        EXPECT_EQ(power, std::vector<float>(70000, 0.75f));
         EXPECT_EQ(a, std::vector<double>(70000, 0.5));
         EXPECT_EQ(ip, std::vector<int>(70000, 3));
         EXPECT_EQ(w, std::vector<double>(70000, 0.25));
