@@ -62,7 +62,9 @@ target_include_directories(tovan_sdk_shared PUBLIC ${PROJECT_SOURCE_DIR}/sdk)
 # The deliverable needs only the C and maths libraries at run time: the C++
 # runtime is linked in and kept out of the export table. Apple's toolchain
 # links its own C++ library, part of the system, and has no such options.
-if(NOT APPLE)
+# A toolchain whose own runtime does not suit the target processor names the
+# libgcc to link instead (TOVAN_DELIVERABLE_LIBGCC, see below).
+if(NOT APPLE AND NOT TOVAN_DELIVERABLE_LIBGCC)
   target_link_options(tovan_sdk_shared PRIVATE -static-libstdc++ -static-libgcc)
 endif()
 if(WIN32)
@@ -74,5 +76,15 @@ elseif(APPLE)
   endif()
 else()
   target_link_options(tovan_sdk_shared PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined -Wl,--as-needed)
+  if(TOVAN_DELIVERABLE_LIBGCC)
+    # No start files and no C++ runtime: the library has no use for either
+    # (no exceptions, RTTI or standard library), and all it needs beyond the C
+    # and maths libraries are the __aeabi_* helpers of this libgcc. Its objects
+    # carry no GNU-stack note, so the stack is marked non-executable here; the
+    # linker's notes on their enum size are noise, since no helper passes an
+    # enum.
+    target_link_options(tovan_sdk_shared PRIVATE -nostdlib -Wl,-z,noexecstack -Wl,--no-enum-size-warning)
+    target_link_libraries(tovan_sdk_shared PRIVATE ${TOVAN_DELIVERABLE_LIBGCC} c)
+  endif()
   target_link_libraries(tovan_sdk_shared PRIVATE m)
 endif()

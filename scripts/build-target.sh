@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
 # Builds one deliverable from its CMake preset, checks the artifact for what
-# its target promises, prints the receive front end's cost per second of audio
-# for the target's backend, then runs the whole test suite (under qemu-arm or
-# wine for the cross targets) and reports how long it took. The tests come
-# last, so that ctest's summary closes the output.
+# its target promises (what it links and exports, and the instructions it
+# holds), prints the receive front end's cost per second of audio for the
+# target's backend, then runs the whole test suite (under qemu-arm, on the
+# model of the target's processor, or under wine for the cross targets) and
+# reports how long it took. The tests come last, so that ctest's summary
+# closes the output.
+#
+# The ARMv6 library is built for hard float against Debian's armhf runtime,
+# which needs ARMv7, so its suite cannot run on an ARM1176 model. For
+# raspbian-armv6 the shipped library is built, checked and run by the demo
+# (on a Cortex-A7 model); the suite then runs from the raspbian-armv6-armel
+# build (same instructions, armel calling convention) on qemu's ARM1176,
+# in the build directory with "-armel" appended.
 #
 # Usage: scripts/build-target.sh PRESET [-- CTEST_ARGS...]
-#   PRESET: linux-x86_64, raspbian-armv6, raspbian-armv7, windows-x86_64,
-#           accelerate-standin, ne10-standin (see CMakePresets.json)
+#   PRESET: linux-x86_64, raspbian-armv6, raspbian-armv6-armel, raspbian-armv7,
+#           windows-x86_64, accelerate-standin, ne10-standin
+#           (see CMakePresets.json)
 #   CTEST_ARGS: extra ctest arguments, e.g. -E 'Slow' or -L unit
 # Environment:
 #   TOVAN_BUILD_DIR   build directory (default out/PRESET)
@@ -38,11 +48,23 @@ wine_tool() {
     fi
 }
 
+# emulator: runs the test build's programs outside ctest (the front-end
+# timing), on the same processor model as the toolchain file gives ctest.
+# isa: the instruction-set profile of tests/artifacts/check_instruction_set.sh.
 emulator=""
+isa=x86-64
+test_preset=$preset
 case $preset in
-    raspbian-armv6 | raspbian-armv7)
+    raspbian-armv6 | raspbian-armv6-armel)
         "$root/scripts/install-cross-deps.sh" arm
-        emulator="qemu-arm -L /usr/arm-linux-gnueabihf"
+        emulator="qemu-arm -cpu arm1176 -L /usr/arm-linux-gnueabi"
+        isa=armv6
+        test_preset=raspbian-armv6-armel
+        ;;
+    raspbian-armv7)
+        "$root/scripts/install-cross-deps.sh" arm
+        emulator="qemu-arm -cpu cortex-a7 -L /usr/arm-linux-gnueabihf"
+        isa=armv7-neon
         ;;
     windows-x86_64)
         "$root/scripts/install-cross-deps.sh" windows
@@ -56,49 +78,46 @@ case $preset in
     linux-x86_64 | accelerate-standin | ne10-standin) ;;
     *) echo "unknown preset '$preset'" >&2; exit 2 ;;
 esac
+test_dir=$dir
+if [ "$test_preset" != "$preset" ]; then
+    test_dir=$dir${test_preset#"$preset"}
+fi
 
 stage() { echo "== $preset: $*"; }
 seconds_since() { echo $(($(date +%s) - $1)); }
+sanitized() { grep -q '^TOVAN_SANITIZE:BOOL=ON' "$1/CMakeCache.txt"; }
 
-stage "configure in $dir"
-# shellcheck disable=SC2086
-cmake --preset "$preset" -B "$dir" ${TOVAN_CMAKE_ARGS:-} >/dev/null
+# configure_and_build PRESET DIR [TARGET...]: everything unless targets are named.
+configure_and_build() {
+    local name=$1 build_dir=$2
+    shift 2
+    stage "configure $name in $build_dir"
+    # shellcheck disable=SC2086
+    cmake --preset "$name" -B "$build_dir" ${TOVAN_CMAKE_ARGS:-} >/dev/null
+    stage "build $name${1:+ ($*)}"
+    local start
+    start=$(date +%s)
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --build "$build_dir" -j "$jobs" "${targets[@]}"
+    echo "build took $(seconds_since "$start") s"
+}
 
-stage "build"
-start=$(date +%s)
-cmake --build "$dir" -j "$jobs"
-echo "build took $(seconds_since "$start") s"
-
-stage "artifact checks"
-lib=$(find "$dir" -maxdepth 1 \( -name 'libtovan-sdk*.so' -o -name 'libtovan-sdk*.dll' \) -print -quit)
-[ -n "$lib" ] || { echo "FAIL: no shared deliverable in $dir"; exit 1; }
-echo "deliverable: $lib"
-# What it links and exports (ELF or DLL); sanitizer runtimes would add
-# entries of their own.
-if ! grep -q '^TOVAN_SANITIZE:BOOL=ON' "$dir/CMakeCache.txt"; then
-    bash "$root/tests/artifacts/check_deliverable.sh" "$lib" "$root/sdk/tovan_sdk.h"
-fi
-case $preset in
-    raspbian-armv6)
-        # Our own objects only: ARMv6 with VFPv2, no NEON. The linked .so also
-        # carries Debian's armhf toolchain runtime (libgcc helpers, start
-        # files), which is built for ARMv7 and cannot be rebuilt here.
-        bad=0
-        while IFS= read -r obj; do
-            attrs=$(readelf -A "$obj")
-            arch=$(sed -n 's/.*Tag_CPU_arch: //p' <<< "$attrs")
-            fp=$(sed -n 's/.*Tag_FP_arch: //p' <<< "$attrs")
-            if [ "$arch" != "v6" ] || { [ -n "$fp" ] && [ "$fp" != "VFPv2" ]; } ||
-                grep -q 'Tag_Advanced_SIMD_arch' <<< "$attrs"; then
-                echo "FAIL: $obj is $arch / ${fp:-no FP}"
-                bad=1
-            fi
-        done < <(find "$dir/CMakeFiles" -path '*tovan_*_objects.dir*' -name '*.o')
-        [ $bad -eq 0 ] || exit 1
-        echo "our objects: ARMv6, VFPv2, no NEON"
-        ;;
-    raspbian-armv7)
-        if find "$dir/CMakeFiles" -path '*tovan_dsp_objects.dir/dsp/generic/*' \
+check_artifacts() {
+    local build_dir=$1
+    stage "artifact checks in $build_dir"
+    local lib
+    lib=$(find "$build_dir" -maxdepth 1 \( -name 'libtovan-sdk*.so' -o -name 'libtovan-sdk*.dll' \) -print -quit)
+    [ -n "$lib" ] || { echo "FAIL: no shared deliverable in $build_dir"; exit 1; }
+    echo "deliverable: $lib"
+    # What it links and exports (ELF or DLL); sanitizer runtimes would add
+    # entries of their own.
+    if ! sanitized "$build_dir"; then
+        bash "$root/tests/artifacts/check_deliverable.sh" "$lib" "$root/sdk/tovan_sdk.h"
+    fi
+    bash "$root/tests/artifacts/check_instruction_set.sh" "$isa" "$lib"
+    if [ "$preset" = raspbian-armv7 ]; then
+        if find "$build_dir/CMakeFiles" -path '*tovan_dsp_objects.dir/dsp/generic/*' \
             \( -name 'rdft*.o' -o -name 'fft_backend*.o' \) | grep -q .; then
             echo "FAIL: the Ne10 build compiled the portable FFT"
             exit 1
@@ -107,15 +126,24 @@ case $preset in
             echo "FAIL: $lib carries the portable FFT"
             exit 1
         fi
-        readelf -A "$lib" | grep -q 'Tag_Advanced_SIMD_arch: NEON' || { echo "FAIL: no NEON in $lib"; exit 1; }
-        echo "no portable FFT object; NEON code present"
-        ;;
-esac
+        echo "no portable FFT object"
+    fi
+}
+
+if [ "$test_preset" != "$preset" ]; then
+    # The shipped library: built, checked, and loaded by the demo.
+    configure_and_build "$preset" "$dir" tovan_sdk_shared tovan_demo
+    check_artifacts "$dir"
+    stage "the demo against the shipped library"
+    ctest --test-dir "$dir" -L artifacts --output-on-failure --no-tests=error
+fi
+configure_and_build "$test_preset" "$test_dir"
+check_artifacts "$test_dir"
 
 # Sanitized builds time nothing: their figures would mean little.
-if [ "${TOVAN_TIMING:-1}" != "0" ] && ! grep -q '^TOVAN_SANITIZE:BOOL=ON' "$dir/CMakeCache.txt"; then
+if [ "${TOVAN_TIMING:-1}" != "0" ] && ! sanitized "$test_dir"; then
     stage "front-end timing"
-    exe=$dir/tovan_frontend_timing
+    exe=$test_dir/tovan_frontend_timing
     [ "$preset" = windows-x86_64 ] && exe=$exe.exe
     # shellcheck disable=SC2086
     $emulator "$exe" "${TOVAN_TIMING_SECONDS:-3}" "${TOVAN_TIMING_RUNS:-3}"
@@ -124,6 +152,6 @@ fi
 stage "test"
 start=$(date +%s)
 status=0
-ctest --test-dir "$dir" -j "$test_jobs" --output-on-failure --no-tests=error "${ctest_args[@]}" || status=$?
+ctest --test-dir "$test_dir" -j "$test_jobs" --output-on-failure --no-tests=error "${ctest_args[@]}" || status=$?
 echo "$preset: test run took $(seconds_since "$start") s"
 exit $status

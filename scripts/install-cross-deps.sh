@@ -2,6 +2,10 @@
 # Installs the cross compilers and emulators that the ARM and Windows
 # deliverables need, with apt-get, only when they are missing:
 #   g++-arm-linux-gnueabihf  ARMv6 and ARMv7 cross compiler (armhf)
+#   gcc-arm-none-eabi        the libgcc whose ARMv5TE hard-float multilib the
+#                            ARMv6 library takes its run-time helpers from
+#   g++-arm-linux-gnueabi    the ARMv6 test build (armel), whose runtime runs
+#                            on an ARM1176
 #   qemu-user                qemu-arm, which runs the ARM test programs
 #   g++-mingw-w64-x86-64     Windows x86-64 cross compiler
 #   wine64                   runs the Windows test programs
@@ -29,6 +33,8 @@ have_wine() {
 missing=()
 if [ $want_arm -eq 1 ]; then
     command -v arm-linux-gnueabihf-g++ >/dev/null 2>&1 || missing+=(g++-arm-linux-gnueabihf)
+    command -v arm-none-eabi-gcc >/dev/null 2>&1 || missing+=(gcc-arm-none-eabi)
+    command -v arm-linux-gnueabi-g++ >/dev/null 2>&1 || missing+=(g++-arm-linux-gnueabi)
     command -v qemu-arm >/dev/null 2>&1 || missing+=(qemu-user)
 fi
 if [ $want_windows -eq 1 ]; then

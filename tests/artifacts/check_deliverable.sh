@@ -3,7 +3,8 @@
 #   - it needs only the C and maths libraries at run time (ELF: libc and libm;
 #     Windows DLL: KERNEL32.dll and the C runtime, msvcrt.dll or the
 #     api-ms-win-crt-* set), so no C++ or compiler runtime of its own;
-#   - it exports exactly the functions the header declares, and nothing else.
+#   - it exports exactly the functions the header declares, and nothing else;
+#   - ELF: its stack is not executable.
 # Usage: check_deliverable.sh LIBRARY HEADER
 set -euo pipefail
 
@@ -36,6 +37,14 @@ case $lib in
             esac
         done
         echo "NEEDED: $(echo $needed)"
+        # Without a GNU-stack entry, or with one that asks for it, the loader
+        # makes the stack of every program that loads the library executable.
+        stack=$(readelf -lW "$lib" | awk '$1 == "GNU_STACK" {print $(NF - 1)}')
+        case $stack in
+            RW) ;;
+            "") echo "FAIL: $lib has no GNU_STACK entry, so its stack would be executable"; status=1 ;;
+            *) echo "FAIL: $lib asks for a stack with flags $stack (RW expected)"; status=1 ;;
+        esac
         defined=$(nm -D --defined-only "$lib" | awk '{print $NF}' | sed 's/@.*//' | sort -u)
         ;;
 esac
