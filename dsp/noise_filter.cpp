@@ -11,6 +11,8 @@ noise_filter *new_noise_filter(uint32_t lo, uint32_t hi)
         return nullptr;
     nf->lo = lo;
     nf->hi = hi;
+    nf->first = lo;
+    nf->last = hi;
     nf->factor = 0.5f;
     nf->smoothing = 0.95f;
     nf->one_minus_smoothing = 1.0f - nf->smoothing;
@@ -28,7 +30,7 @@ noise_filter *new_noise_filter(uint32_t lo, uint32_t hi)
 
 bool noise_filter_set_factor(noise_filter *nf, float factor)
 {
-    if (factor < 0.0f || factor > 1.0f)
+    if (!(factor >= 0.0f && factor <= 1.0f))
         return false;
     nf->factor = factor;
     return true;
@@ -36,18 +38,34 @@ bool noise_filter_set_factor(noise_filter *nf, float factor)
 
 bool noise_filter_set_smoothing(noise_filter *nf, float smoothing)
 {
-    if (smoothing < 0.0f || smoothing > 1.0f)
+    if (!(smoothing >= 0.0f && smoothing <= 1.0f))
         return false;
     nf->smoothing = smoothing;
     nf->one_minus_smoothing = 1.0f - smoothing;
     return true;
 }
 
+bool noise_filter_set_band(noise_filter *nf, uint32_t lo, uint32_t hi)
+{
+    if (lo <= hi) {
+        if (nf->noise == nullptr || lo < nf->first || hi > nf->last)
+            return false;
+        // An estimate left behind while its bin was outside the band is stale.
+        const bool was_empty = nf->lo > nf->hi;
+        for (uint64_t b = lo; b <= hi; ++b)
+            if (was_empty || b < nf->lo || b > nf->hi)
+                nf->noise[b - nf->first] = 0.0f;
+    }
+    nf->lo = lo;
+    nf->hi = hi;
+    return true;
+}
+
 bool noise_filter_apply(noise_filter *nf, float *spectrum)
 {
-    if (nf->noise == nullptr)
+    if (nf->noise == nullptr || nf->lo > nf->hi)
         return true;
-    float *noise = nf->noise;
+    float *noise = nf->noise + (nf->lo - nf->first);
     const float factor = nf->factor;
     const float smoothing = nf->smoothing;
     const float one_minus = nf->one_minus_smoothing;

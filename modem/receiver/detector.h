@@ -92,6 +92,7 @@ struct detector {
     uint32_t header_count;  // header symbols of the protocol
     uint32_t data_count;    // data symbols of its longest frame: the size of `results`
     uint32_t window_count;  // header_count + data_count
+    uint16_t fft_size;      // at construction
     uint32_t bins;          // fft_size / 2 at construction
     uint16_t relock_frames; // L: frames after a lock in which a better front door may take over
     // Per data ordinal j: frames from the end of the header to the end of the
@@ -102,7 +103,8 @@ struct detector {
 // None when the index or channel lies outside the settings or protocol, the
 // hop is 0, the FFT size is below 2 (no bin to read), the header slot is
 // shorter than one hop (no history), the front-door windows have no positive
-// total width, or memory runs out. The settings and protocol must outlive the
+// total width, the noise filter refuses the record's subtraction or smoothing
+// (outside 0 to 1, or NaN), or memory runs out. The settings and protocol must outlive the
 // detector.
 detector *new_detector(const decoder_settings *settings, const ::protocol *protocol, uint8_t channel,
                        uint32_t sample_rate, uint8_t index);
@@ -139,6 +141,11 @@ frame_decision detector_history_entry(const detector *d, int32_t i);
 void detector_set_started_callback(detector *d, detector_callback callback, void *user);
 void detector_set_finished_callback(detector *d, detector_callback callback, void *user);
 // False for NULL; otherwise the peak finder's answer (0.5 to 1.5 accepted).
+// An accepted factor also moves the bands searched and filtered to where the
+// tones are heard when it is right (at 1 / factor of their frequency), kept
+// within the spectrum; noise estimates of bins that join the band start from
+// zero. Allocates nothing, so it may come between two frames of a reception,
+// whose later frames are then read with the new factor.
 bool detector_set_frequency_correction(detector *d, float factor);
 // 0.0 for NULL; otherwise the peak finder's factor (1.0 until changed).
 float detector_frequency_correction(const detector *d);

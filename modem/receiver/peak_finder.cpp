@@ -36,6 +36,21 @@ void sort_peaks(spectral_peak *peaks, int32_t k)
     }
 }
 
+// The band's bins for the present factor. With a factor of 1 the division is
+// exact, so the bins are those of (Hz x N) / sample_rate.
+void place_band(peak_finder *pf)
+{
+    if (pf->low_hz != 0.0f && pf->high_hz != 0.0f) {
+        const float n = static_cast<float>(pf->fft_size);
+        const float rate = static_cast<float>(pf->sample_rate);
+        pf->low_bin = saturate_cast<int32_t>(((pf->low_hz / pf->frequency_factor) * n) / rate);
+        pf->high_bin = saturate_cast<int32_t>(((pf->high_hz / pf->frequency_factor) * n) / rate);
+    } else {
+        pf->low_bin = 1;
+        pf->high_bin = pf->fft_size / 2 - 2;
+    }
+}
+
 } // namespace
 
 peak_finder *new_peak_finder(uint32_t sample_rate, int32_t fft_size, int32_t k, float low_hz, float high_hz)
@@ -55,15 +70,9 @@ peak_finder *new_peak_finder(uint32_t sample_rate, int32_t fft_size, int32_t k, 
     pf->sample_rate = sample_rate;
     pf->peak_count = k;
     pf->frequency_factor = 1.0f;
-    if (low_hz != 0.0f && high_hz != 0.0f) {
-        const float n = static_cast<float>(fft_size);
-        const float rate = static_cast<float>(sample_rate);
-        pf->low_bin = saturate_cast<int32_t>((low_hz * n) / rate);
-        pf->high_bin = saturate_cast<int32_t>((high_hz * n) / rate);
-    } else {
-        pf->low_bin = 1;
-        pf->high_bin = fft_size / 2 - 2;
-    }
+    pf->low_hz = low_hz;
+    pf->high_hz = high_hz;
+    place_band(pf);
     return pf;
 }
 
@@ -132,9 +141,10 @@ int compare_peaks_by_magnitude(const spectral_peak *a, const spectral_peak *b)
 
 bool peak_finder_set_frequency_correction(peak_finder *pf, float factor)
 {
-    if (pf == nullptr || !(factor >= 0.5f && factor <= 1.5f))
+    if (pf == nullptr || !(factor >= PEAK_FINDER_MIN_CORRECTION && factor <= PEAK_FINDER_MAX_CORRECTION))
         return false;
     pf->frequency_factor = factor;
+    place_band(pf);
     return true;
 }
 

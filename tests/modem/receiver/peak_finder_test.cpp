@@ -29,23 +29,34 @@ TEST_F(PeakFinderTest, BandFollowsTheFrequenciesOrCoversTheSpectrum)
 {
     protocol *p = new_default_protocol();
     ASSERT_NE(p, nullptr);
+    const float tone0 = protocol_tone_frequency(p, 0.0f, 0), tone32 = protocol_tone_frequency(p, 32.0f, 0);
+    // The band is given in corrected Hz; a factor moves it to where those
+    // frequencies are heard (divided by the factor).
     struct Case {
         const char *what;
-        float low, high;
+        float low, high, factor;
         int32_t low_bin, high_bin;
     } cases[] = {
-        {"tone 0 to tone 32 of the standard protocol", protocol_tone_frequency(p, 0.0f, 0),
-         protocol_tone_frequency(p, 32.0f, 0), 81, 518},
-        {"low 0", 0.0f, 5000.0f, 1, 1022},
-        {"high 0", 1000.0f, 0.0f, 1, 1022},
+        {"tone 0 to tone 32 of the standard protocol", tone0, tone32, 1.0f, 81, 518},
+        {"heard 2 % low", tone0, tone32, 1.0f / 0.98f, 80, 508},
+        {"heard 2 % high", tone0, tone32, 1.0f / 1.02f, 83, 529},
+        {"the smallest factor: beyond the spectrum", tone0, tone32, 0.5f, 163, 1037},
+        {"the largest factor", tone0, tone32, 1.5f, 54, 345},
+        {"low 0", 0.0f, 5000.0f, 1.0f, 1, 1022},
+        {"high 0", 1000.0f, 0.0f, 0.7f, 1, 1022},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         peak_finder *pf = new_peak_finder(kRate, kSize, 1, c.low, c.high);
         ASSERT_NE(pf, nullptr);
+        EXPECT_EQ(pf->frequency_factor, 1.0f);
+        ASSERT_TRUE(peak_finder_set_frequency_correction(pf, c.factor));
         EXPECT_EQ(pf->low_bin, c.low_bin);
         EXPECT_EQ(pf->high_bin, c.high_bin);
-        EXPECT_EQ(pf->frequency_factor, 1.0f);
+        // A refused factor leaves the band where it was.
+        EXPECT_FALSE(peak_finder_set_frequency_correction(pf, 2.0f));
+        EXPECT_EQ(pf->low_bin, c.low_bin);
+        EXPECT_EQ(pf->high_bin, c.high_bin);
         del_peak_finder(pf);
     }
     del_protocol(p);
