@@ -139,10 +139,10 @@ bin_range heard_band(const protocol *p, uint32_t rate, uint32_t fft_size, float 
     return b;
 }
 
-// A noise filter for the detector's band at factor 1, with estimates for
-// every bin the band can move to over the factors a peak finder accepts, so
-// that a new factor takes no memory. None when memory runs out or the record
-// holds a factor or smoothing the filter refuses.
+// A noise filter with estimates for every bin the protocol's band can move
+// to over the factors a peak finder accepts, so that a new factor takes no
+// memory; place_bands sets the bins it filters. None when memory runs out or
+// the record holds a factor or smoothing the filter refuses.
 noise_filter *make_noise_filter(const detector *d, const detector_settings *rec)
 {
     const protocol *p = d->protocol;
@@ -152,13 +152,30 @@ noise_filter *make_noise_filter(const detector *d, const detector_settings *rec)
     const uint32_t first = std::min({now.lo, low.lo, high.lo});
     const uint32_t last = std::max({now.hi, low.hi, high.hi});
     noise_filter *nf = new_noise_filter(first, last);
-    if (nf == nullptr || !noise_filter_set_band(nf, now.lo, now.hi) ||
-        !noise_filter_set_factor(nf, rec->noise_subtraction) ||
+    if (nf == nullptr || !noise_filter_set_factor(nf, rec->noise_subtraction) ||
         !noise_filter_set_smoothing(nf, rec->noise_smoothing)) {
         del_noise_filter(nf);
         return nullptr;
     }
     return nf;
+}
+
+// Per frame a detector works only on the bins its peak search reads: the
+// curve and the copy cover them, and the noise filter the part of the
+// protocol's band (where it is heard at `factor`) among them. Every other
+// bin is never read, so leaving it out changes no number that is. False when
+// the noise filter cannot take the band (it holds no estimate there).
+bool place_bands(detector *d, float factor)
+{
+    d->read_first = 1;
+    d->read_last = 0;
+    peak_finder_bins_read(d->peaks, &d->read_first, &d->read_last);
+    if (d->noise == nullptr)
+        return true;
+    const bin_range heard = heard_band(d->protocol, d->sample_rate, d->fft_size, factor);
+    const uint32_t lo = std::max(heard.lo, d->read_first);
+    const uint32_t hi = std::min(heard.hi, d->read_last);
+    return lo <= hi ? noise_filter_set_band(d->noise, lo, hi) : noise_filter_set_band(d->noise, 1, 0);
 }
 
 // Symbol and confidence of the peaks of the working spectrum. A slot without
@@ -289,6 +306,10 @@ detector *new_detector(const decoder_settings *settings, const ::protocol *proto
         del_detector(d);
         return nullptr;
     }
+    if (!place_bands(d, 1.0f)) {
+        del_detector(d);
+        return nullptr;
+    }
     d->threshold = rec->frontdoor_threshold;
     detector_reset(d);
     return d;
@@ -316,12 +337,27 @@ void del_detector(detector *d)
 
 void detector_process_frame(detector *d, const float *spectrum)
 {
-    std::memcpy(d->spectrum, spectrum, sizeof(float) * d->bins);
-    if (d->curve != nullptr)
-        response_curve_apply(d->curve, d->spectrum);
-    if (d->noise != nullptr)
-        noise_filter_apply(d->noise, d->spectrum);
-    detector_push_decision(d, decide_frame(d, peak_finder_find(d->peaks, d->spectrum)));
+    // Without a curve or a noise filter the shared spectrum is read as it is.
+    const float *x = spectrum;
+    if (d->curve != nullptr || d->noise != nullptr) {
+        if (d->read_first <= d->read_last) {
+            const uint32_t first = d->read_first;
+            const uint32_t count = d->read_last - first + 1;
+            if (d->curve != nullptr)
+                response_curve_apply_bins(d->curve, spectrum, d->spectrum, first, count);
+            else
+                std::memcpy(d->spectrum + first, spectrum + first, sizeof(float) * count);
+            if (d->noise != nullptr)
+                noise_filter_apply(d->noise, d->spectrum);
+        }
+        x = d->spectrum;
+    }
+    detector_push_peaks(d, peak_finder_find(d->peaks, x));
+}
+
+void detector_push_peaks(detector *d, const spectral_peak *peaks)
+{
+    detector_push_decision(d, decide_frame(d, peaks));
 }
 
 void detector_push_decision(detector *d, frame_decision decision)
@@ -502,12 +538,10 @@ bool detector_set_frequency_correction(detector *d, float factor)
     const float old = peak_finder_frequency_correction(d->peaks);
     if (!peak_finder_set_frequency_correction(d->peaks, factor))
         return false;
-    if (d->noise != nullptr) {
-        const bin_range b = heard_band(d->protocol, d->sample_rate, d->fft_size, factor);
-        if (!noise_filter_set_band(d->noise, b.lo, b.hi)) {
-            peak_finder_set_frequency_correction(d->peaks, old);
-            return false;
-        }
+    if (!place_bands(d, factor)) {
+        peak_finder_set_frequency_correction(d->peaks, old);
+        place_bands(d, old);
+        return false;
     }
     return true;
 }

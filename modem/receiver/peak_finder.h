@@ -52,6 +52,10 @@ peak_finder *new_peak_finder(uint32_t sample_rate, int32_t fft_size, int32_t k, 
 // Fewer than k local maxima in the band leave the remaining slots empty.
 // Allocates nothing.
 const spectral_peak *peak_finder_find(peak_finder *pf, const float *spectrum);
+// The bins a search reads for the present band and factor, the neighbours of
+// its ends included: first .. last, within the spectrum. False when the band
+// holds no bin to test (a search then reads nothing and finds nothing).
+bool peak_finder_bins_read(const peak_finder *pf, uint32_t *first, uint32_t *last);
 // Sort order of the slots: negative when a has the larger magnitude.
 int compare_peaks_by_magnitude(const spectral_peak *a, const spectral_peak *b);
 // Stores factor and moves the band with it, answering true, when

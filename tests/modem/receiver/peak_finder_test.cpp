@@ -1,11 +1,14 @@
 #include "modem/receiver/peak_finder.h"
 
+#include "reference_peaks.h"
 #include "coding/protocol_tones.h"
 #include "dsp/spectrum_analyser.h"
 #include "support/memory_fixture.h"
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <random>
 #include <vector>
 
 namespace {
@@ -179,6 +182,42 @@ TEST_F(PeakFinderTest, SelectionRulesAtTiesEdgesAndTheBand)
         } else {
             EXPECT_FALSE(spectral_peak_is_empty(&peaks[0]));
             EXPECT_NEAR(peaks[0].frequency / kBinHz, c.expected, 1e-3f);
+        }
+        del_peak_finder(pf);
+    }
+}
+
+// The search passes over runs of bins that cannot be taken; it must find what
+// testing every bin in turn finds, ties, plateaus, NaN and negative values
+// included, for any number of peaks and any band.
+TEST_F(PeakFinderTest, SearchFindsWhatTestingEveryBinFinds)
+{
+    const float nan = std::nanf("");
+    struct Case {
+        int32_t k;
+        float low_hz, high_hz, factor;
+    } cases[] = {
+        {1, 1760.0f, 11175.3f, 1.0f}, {1, 0.0f, 0.0f, 1.0f}, {2, 1760.0f, 11175.3f, 1.0f / 0.98f},
+        {3, 3000.0f, 3300.0f, 1.0f},  {5, 0.0f, 0.0f, 0.5f}, {1, 100.0f, 22000.0f, 0.5f},
+    };
+    std::mt19937 gen(8);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "k " << c.k << ", " << c.low_hz << " to " << c.high_hz << " Hz");
+        peak_finder *pf = new_peak_finder(kRate, kSize, c.k, c.low_hz, c.high_hz);
+        ASSERT_NE(pf, nullptr);
+        ASSERT_TRUE(peak_finder_set_frequency_correction(pf, c.factor));
+        std::vector<spectral_peak> expected(c.k);
+        for (int trial = 0; trial < 200; ++trial) {
+            // Few distinct levels, so that ties and plateaus are common.
+            std::vector<float> x(kSize / 2);
+            const uint32_t levels = 2 + gen() % 30;
+            for (float &v : x) {
+                const uint32_t r = gen() % 1000;
+                v = r < 5 ? nan : r < 10 ? -0.5f : static_cast<float>(gen() % levels);
+            }
+            reference_find_peaks(x.data(), kSize, kRate, c.factor, pf->low_bin, pf->high_bin, expected);
+            const spectral_peak *found = peak_finder_find(pf, x.data());
+            ASSERT_EQ(std::memcmp(found, expected.data(), sizeof(spectral_peak) * c.k), 0) << "trial " << trial;
         }
         del_peak_finder(pf);
     }
