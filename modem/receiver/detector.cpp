@@ -6,6 +6,7 @@
 #include "runtime/float_math.h"
 #include "runtime/memory_manager.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -115,6 +116,68 @@ bool build_geometry(detector *d, const detector_settings *rec, uint8_t hop)
     return true;
 }
 
+struct bin_range {
+    uint32_t lo, hi; // inclusive; empty when lo > hi
+};
+
+// The protocol's band (every channel, with a bin to spare at each end) where
+// it is heard when `factor` corrects the sender's clock: the tones arrive at
+// 1 / factor of their frequency. With a factor of 1 the division is exact and
+// these are protocol_low_bin and protocol_high_bin.
+bin_range heard_band(const protocol *p, uint32_t rate, uint32_t fft_size, float factor)
+{
+    const float r = static_cast<float>(rate);
+    const float bottom = protocol_tone_frequency(p, 0.0f, 0);
+    const float top = protocol_tone_frequency(p, static_cast<float>(protocol_tone_count(p)),
+                                              static_cast<uint8_t>(protocol_channel_count(p) - 1));
+    const float low = static_cast<float>(static_cast<int32_t>(fft_size)) * ((bottom / factor) / r) - 1.0f;
+    const float high = static_cast<float>(fft_size) * ((top / factor) / r) + 1.0f;
+    const uint32_t half = fft_size / 2;
+    bin_range b;
+    b.lo = low < 0.0f ? 0 : saturate_cast<uint32_t>(low);
+    b.hi = half == 0 ? 0 : (high >= static_cast<float>(half) ? half - 1 : saturate_cast<uint32_t>(high));
+    return b;
+}
+
+// A noise filter with estimates for every bin the protocol's band can move
+// to over the factors a peak finder accepts, so that a new factor takes no
+// memory; place_bands sets the bins it filters. None when memory runs out or
+// the record holds a factor or smoothing the filter refuses.
+noise_filter *make_noise_filter(const detector *d, const detector_settings *rec)
+{
+    const protocol *p = d->protocol;
+    const bin_range now = heard_band(p, d->sample_rate, d->fft_size, 1.0f);
+    const bin_range low = heard_band(p, d->sample_rate, d->fft_size, PEAK_FINDER_MAX_CORRECTION);
+    const bin_range high = heard_band(p, d->sample_rate, d->fft_size, PEAK_FINDER_MIN_CORRECTION);
+    const uint32_t first = std::min({now.lo, low.lo, high.lo});
+    const uint32_t last = std::max({now.hi, low.hi, high.hi});
+    noise_filter *nf = new_noise_filter(first, last);
+    if (nf == nullptr || !noise_filter_set_factor(nf, rec->noise_subtraction) ||
+        !noise_filter_set_smoothing(nf, rec->noise_smoothing)) {
+        del_noise_filter(nf);
+        return nullptr;
+    }
+    return nf;
+}
+
+// Per frame a detector works only on the bins its peak search reads: the
+// curve and the copy cover them, and the noise filter the part of the
+// protocol's band (where it is heard at `factor`) among them. Every other
+// bin is never read, so leaving it out changes no number that is. False when
+// the noise filter cannot take the band (it holds no estimate there).
+bool place_bands(detector *d, float factor)
+{
+    d->read_first = 1;
+    d->read_last = 0;
+    peak_finder_bins_read(d->peaks, &d->read_first, &d->read_last);
+    if (d->noise == nullptr)
+        return true;
+    const bin_range heard = heard_band(d->protocol, d->sample_rate, d->fft_size, factor);
+    const uint32_t lo = std::max(heard.lo, d->read_first);
+    const uint32_t hi = std::min(heard.hi, d->read_last);
+    return lo <= hi ? noise_filter_set_band(d->noise, lo, hi) : noise_filter_set_band(d->noise, 1, 0);
+}
+
 // Symbol and confidence of the peaks of the working spectrum. A slot without
 // a peak, or with one off the channel's tones, makes the frame no symbol:
 // silence must not read as tone 0.
@@ -200,6 +263,7 @@ detector *new_detector(const decoder_settings *settings, const ::protocol *proto
     d->header_count = header;
     d->data_count = max_data;
     d->window_count = header + max_data;
+    d->fft_size = fft_size;
     d->bins = fft_size / 2u;
     d->spectrum = tracked_alloc<float>(d->bins);
     d->windows = tracked_alloc<slot_window>(d->window_count);
@@ -218,16 +282,13 @@ detector *new_detector(const decoder_settings *settings, const ::protocol *proto
         return nullptr;
     }
 
+    // A NaN subtraction counts as one: the filter then refuses it.
     if (rec->noise_subtraction != 0.0f) {
-        d->noise = new_noise_filter(protocol_low_bin(protocol, sample_rate, fft_size),
-                                    protocol_high_bin(protocol, sample_rate, fft_size));
+        d->noise = make_noise_filter(d, rec);
         if (d->noise == nullptr) {
             del_detector(d);
             return nullptr;
         }
-        // Out-of-range values are refused and leave the filter's defaults.
-        noise_filter_set_factor(d->noise, rec->noise_subtraction);
-        noise_filter_set_smoothing(d->noise, rec->noise_smoothing);
     }
     d->time_shift = rec->time_shift;
     if (rec->curve_points != 0) {
@@ -242,6 +303,10 @@ detector *new_detector(const decoder_settings *settings, const ::protocol *proto
         sample_rate, fft_size, static_cast<int32_t>(k), protocol_tone_frequency(protocol, 0.0f, channel),
         protocol_tone_frequency(protocol, static_cast<float>(protocol_tone_count(protocol)), channel));
     if (d->peaks == nullptr) {
+        del_detector(d);
+        return nullptr;
+    }
+    if (!place_bands(d, 1.0f)) {
         del_detector(d);
         return nullptr;
     }
@@ -272,12 +337,27 @@ void del_detector(detector *d)
 
 void detector_process_frame(detector *d, const float *spectrum)
 {
-    std::memcpy(d->spectrum, spectrum, sizeof(float) * d->bins);
-    if (d->curve != nullptr)
-        response_curve_apply(d->curve, d->spectrum);
-    if (d->noise != nullptr)
-        noise_filter_apply(d->noise, d->spectrum);
-    detector_push_decision(d, decide_frame(d, peak_finder_find(d->peaks, d->spectrum)));
+    // Without a curve or a noise filter the shared spectrum is read as it is.
+    const float *x = spectrum;
+    if (d->curve != nullptr || d->noise != nullptr) {
+        if (d->read_first <= d->read_last) {
+            const uint32_t first = d->read_first;
+            const uint32_t count = d->read_last - first + 1;
+            if (d->curve != nullptr)
+                response_curve_apply_bins(d->curve, spectrum, d->spectrum, first, count);
+            else
+                std::memcpy(d->spectrum + first, spectrum + first, sizeof(float) * count);
+            if (d->noise != nullptr)
+                noise_filter_apply(d->noise, d->spectrum);
+        }
+        x = d->spectrum;
+    }
+    detector_push_peaks(d, peak_finder_find(d->peaks, x));
+}
+
+void detector_push_peaks(detector *d, const spectral_peak *peaks)
+{
+    detector_push_decision(d, decide_frame(d, peaks));
 }
 
 void detector_push_decision(detector *d, frame_decision decision)
@@ -301,7 +381,9 @@ void detector_push_decision(detector *d, frame_decision decision)
 
     // The results hold data_count symbols: collection ends there whatever
     // the length said (a forced collection may have no length at all).
-    if (d->collected<d->data_count &&static_cast<float>(d->frames_since_lock)> d->due[d->collected]) {
+    const bool slot_passed =
+        d->collected < d->data_count && static_cast<float>(d->frames_since_lock) > d->due[d->collected];
+    if (slot_passed) {
         vote_next_symbol(d);
         ++d->collected;
         if (d->collected >= d->symbols_needed || d->collected >= d->data_count)
@@ -451,7 +533,17 @@ void detector_set_finished_callback(detector *d, detector_callback callback, voi
 
 bool detector_set_frequency_correction(detector *d, float factor)
 {
-    return d != nullptr && peak_finder_set_frequency_correction(d->peaks, factor);
+    if (d == nullptr)
+        return false;
+    const float old = peak_finder_frequency_correction(d->peaks);
+    if (!peak_finder_set_frequency_correction(d->peaks, factor))
+        return false;
+    if (!place_bands(d, factor)) {
+        peak_finder_set_frequency_correction(d->peaks, old);
+        place_bands(d, old);
+        return false;
+    }
+    return true;
 }
 
 float detector_frequency_correction(const detector *d)

@@ -87,12 +87,19 @@ struct detector {
     uint64_t *results;      // one voted symbol per data ordinal, max data symbols, owned
     tovan *message;         // last decoded message, owned, or NULL
     uint8_t *tones;         // k tone indices, scratch for one frame, owned
-    float *spectrum;        // bins floats, the working copy of a frame, owned
+    // bins floats, the working copy of a frame, owned: only bins read_first
+    // .. read_last hold it, the only ones the peak search reads.
+    float *spectrum;
     int32_t history_head;   // ring position of logical entry 0, 0 .. H - 1
     uint32_t header_count;  // header symbols of the protocol
     uint32_t data_count;    // data symbols of its longest frame: the size of `results`
     uint32_t window_count;  // header_count + data_count
+    uint16_t fft_size;      // at construction
     uint32_t bins;          // fft_size / 2 at construction
+    // Bins the peak search reads for the present factor, the only ones the
+    // per-frame stages work on; none when read_first > read_last.
+    uint32_t read_first;
+    uint32_t read_last;
     uint16_t relock_frames; // L: frames after a lock in which a better front door may take over
     // Per data ordinal j: frames from the end of the header to the end of the
     // slot of data symbol j (a float, compared strictly, never rounded). Owned.
@@ -102,8 +109,9 @@ struct detector {
 // None when the index or channel lies outside the settings or protocol, the
 // hop is 0, the FFT size is below 2 (no bin to read), the header slot is
 // shorter than one hop (no history), the front-door windows have no positive
-// total width, or memory runs out. The settings and protocol must outlive the
-// detector.
+// total width, the noise filter refuses the record's subtraction or smoothing
+// (outside 0 to 1, or NaN), or memory runs out. The settings and protocol
+// must outlive the detector.
 detector *new_detector(const decoder_settings *settings, const ::protocol *protocol, uint8_t channel,
                        uint32_t sample_rate, uint8_t index);
 // Frees everything the detector owns, the decoded message included; never
@@ -111,9 +119,12 @@ detector *new_detector(const decoder_settings *settings, const ::protocol *proto
 void del_detector(detector *d);
 
 // One frame: `spectrum` holds `bins` powers, read only (every detector of a
-// receiver is handed the same array). Allocates nothing unless the frame
-// completes a transmission.
+// receiver is handed the same array); only bins read_first .. read_last are
+// looked at. Allocates nothing unless the frame completes a transmission.
 void detector_process_frame(detector *d, const float *spectrum);
+// The second half of a frame: the k peaks of its spectrum (strongest first,
+// Hz after the frequency correction) become one decision, which is pushed.
+void detector_push_peaks(detector *d, const spectral_peak *peaks);
 // Appends one decision, runs the front-door test and votes the next data
 // symbol when its slot has passed.
 void detector_push_decision(detector *d, frame_decision decision);
@@ -139,6 +150,11 @@ frame_decision detector_history_entry(const detector *d, int32_t i);
 void detector_set_started_callback(detector *d, detector_callback callback, void *user);
 void detector_set_finished_callback(detector *d, detector_callback callback, void *user);
 // False for NULL; otherwise the peak finder's answer (0.5 to 1.5 accepted).
+// An accepted factor also moves the bands searched and filtered to where the
+// tones are heard when it is right (at 1 / factor of their frequency), kept
+// within the spectrum; noise estimates of bins that join the band start from
+// zero. Allocates nothing, so it may come between two frames of a reception,
+// whose later frames are then read with the new factor.
 bool detector_set_frequency_correction(detector *d, float factor);
 // 0.0 for NULL; otherwise the peak finder's factor (1.0 until changed).
 float detector_frequency_correction(const detector *d);

@@ -36,6 +36,45 @@ void sort_peaks(spectral_peak *peaks, int32_t k)
     }
 }
 
+// Bins passed over together when none of them can be taken.
+constexpr int32_t kRun = 8;
+
+// Whether any of the kRun values from x exceeds w (NaN does not). Counted
+// rather than tested one by one, so that the compiler can compare the run in
+// a few vector operations with no branch per bin.
+bool any_above(const float *x, float w)
+{
+    int32_t above = 0;
+    for (int32_t j = 0; j < kRun; ++j)
+        above += x[j] > w;
+    return above != 0;
+}
+
+// The band a search covers: the finder's band within 1 .. N / 2 - 2, so that
+// both neighbours of every tested bin lie inside the spectrum. Empty when
+// lo > hi.
+void search_band(const peak_finder *pf, int32_t *lo, int32_t *hi)
+{
+    const int32_t top = pf->fft_size / 2 - 2;
+    *lo = pf->low_bin < 1 ? 1 : pf->low_bin;
+    *hi = pf->high_bin > top ? top : pf->high_bin;
+}
+
+// The band's bins for the present factor. With a factor of 1 the division is
+// exact, so the bins are those of (Hz x N) / sample_rate.
+void place_band(peak_finder *pf)
+{
+    if (pf->low_hz != 0.0f && pf->high_hz != 0.0f) {
+        const float n = static_cast<float>(pf->fft_size);
+        const float rate = static_cast<float>(pf->sample_rate);
+        pf->low_bin = saturate_cast<int32_t>(((pf->low_hz / pf->frequency_factor) * n) / rate);
+        pf->high_bin = saturate_cast<int32_t>(((pf->high_hz / pf->frequency_factor) * n) / rate);
+    } else {
+        pf->low_bin = 1;
+        pf->high_bin = pf->fft_size / 2 - 2;
+    }
+}
+
 } // namespace
 
 peak_finder *new_peak_finder(uint32_t sample_rate, int32_t fft_size, int32_t k, float low_hz, float high_hz)
@@ -55,15 +94,9 @@ peak_finder *new_peak_finder(uint32_t sample_rate, int32_t fft_size, int32_t k, 
     pf->sample_rate = sample_rate;
     pf->peak_count = k;
     pf->frequency_factor = 1.0f;
-    if (low_hz != 0.0f && high_hz != 0.0f) {
-        const float n = static_cast<float>(fft_size);
-        const float rate = static_cast<float>(sample_rate);
-        pf->low_bin = saturate_cast<int32_t>((low_hz * n) / rate);
-        pf->high_bin = saturate_cast<int32_t>((high_hz * n) / rate);
-    } else {
-        pf->low_bin = 1;
-        pf->high_bin = fft_size / 2 - 2;
-    }
+    pf->low_hz = low_hz;
+    pf->high_hz = high_hz;
+    place_band(pf);
     return pf;
 }
 
@@ -75,19 +108,30 @@ const spectral_peak *peak_finder_find(peak_finder *pf, const float *x)
     for (int32_t j = 0; j < k; ++j)
         peaks[j] = spectral_peak{0.0f, 0.0f};
 
-    // Both neighbours of every tested bin must lie inside the spectrum.
     const int32_t top = n / 2 - 2;
-    const int32_t lo = pf->low_bin < 1 ? 1 : pf->low_bin;
-    const int32_t hi = pf->high_bin > top ? top : pf->high_bin;
+    int32_t lo = 0;
+    int32_t hi = -1;
+    search_band(pf, &lo, &hi);
     float weakest = -1.0f;
     int32_t replace = 0;
-    for (int32_t i = lo; i <= hi; ++i) {
+    auto test = [&](int32_t i) {
         // A plateau goes to its right-hand bin; NaN is never taken.
         if (x[i] > weakest && x[i] >= x[i - 1] && x[i] > x[i + 1]) {
             peaks[replace] = spectral_peak{static_cast<float>(i) * pf->inverse_size, x[i]};
             weakest = weakest_slot(peaks, k, &replace);
         }
-    }
+    };
+    // Only a bin above the weakest kept magnitude can be taken, and that
+    // magnitude changes only when one is: a run of bins none of which
+    // exceeds it is passed over whole.
+    const int32_t whole = lo > hi ? lo : hi + 1 - (hi + 1 - lo) % kRun;
+    int32_t i = lo;
+    for (; i < whole; i += kRun)
+        if (any_above(x + i, weakest))
+            for (int32_t j = i; j < i + kRun; ++j)
+                test(j);
+    for (; i <= hi; ++i)
+        test(i);
 
     sort_peaks(peaks, k);
 
@@ -125,6 +169,18 @@ const spectral_peak *peak_finder_find(peak_finder *pf, const float *x)
     return peaks;
 }
 
+bool peak_finder_bins_read(const peak_finder *pf, uint32_t *first, uint32_t *last)
+{
+    int32_t lo = 0;
+    int32_t hi = -1;
+    search_band(pf, &lo, &hi);
+    if (lo > hi)
+        return false;
+    *first = static_cast<uint32_t>(lo - 1);
+    *last = static_cast<uint32_t>(hi + 1);
+    return true;
+}
+
 int compare_peaks_by_magnitude(const spectral_peak *a, const spectral_peak *b)
 {
     return (b->magnitude > a->magnitude) - (b->magnitude < a->magnitude);
@@ -132,9 +188,10 @@ int compare_peaks_by_magnitude(const spectral_peak *a, const spectral_peak *b)
 
 bool peak_finder_set_frequency_correction(peak_finder *pf, float factor)
 {
-    if (pf == nullptr || !(factor >= 0.5f && factor <= 1.5f))
+    if (pf == nullptr || !(factor >= PEAK_FINDER_MIN_CORRECTION && factor <= PEAK_FINDER_MAX_CORRECTION))
         return false;
     pf->frequency_factor = factor;
+    place_band(pf);
     return true;
 }
 

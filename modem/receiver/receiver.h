@@ -117,7 +117,11 @@ bool receiver_set_sample_rate(receiver *r, uint32_t rate);
 uint32_t receiver_sample_rate(const receiver *r);
 // False for NULL, a receiver without detectors, or when detector 0 reports no
 // factor; else the factor goes to every detector in order, and at the first
-// refusal the earlier ones get detector 0's old factor back (false).
+// refusal the earlier ones get detector 0's old factor back (false). The
+// factor multiplies the frequencies heard, so 1 / r undoes a sender's clock
+// running r times the receiver's: the detectors then search and filter where
+// the tones are heard. Allocates nothing and may come during a reception,
+// whose remaining frames are read with the new factor.
 bool receiver_set_frequency_correction(receiver *r, float factor);
 // Detector 0's factor; 0.0 for NULL or without detectors.
 float receiver_frequency_correction(const receiver *r);

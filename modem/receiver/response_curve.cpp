@@ -72,6 +72,12 @@ float *response_curve_apply(const response_curve *rc, float *spectrum)
     return spectrum;
 }
 
+void response_curve_apply_bins(const response_curve *rc, const float *in, float *out, uint32_t first,
+                               uint32_t count)
+{
+    vector_multiply(rc->gains + first, in + first, out + first, count);
+}
+
 void del_response_curve(response_curve *rc)
 {
     if (rc == nullptr)

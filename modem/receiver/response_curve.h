@@ -29,5 +29,10 @@ void response_curve_build(response_curve *rc, const float *curve, uint8_t points
 // Multiplies bin i of `spectrum` (bins values) by gain i in place and returns
 // it. Allocates nothing.
 float *response_curve_apply(const response_curve *rc, float *spectrum);
+// The same for `count` bins from `first` only (first + count <= bins),
+// written to the same bins of `out`, which may be `in`: out[i] = gain[i] x
+// in[i]. Bins outside are neither read nor written. Allocates nothing.
+void response_curve_apply_bins(const response_curve *rc, const float *in, float *out, uint32_t first,
+                               uint32_t count);
 // Accepts NULL.
 void del_response_curve(response_curve *rc);

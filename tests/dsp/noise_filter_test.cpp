@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -102,7 +101,7 @@ TEST_F(NoiseFilterTest, SettersRefuseOutOfRange)
     const struct {
         float x;
         bool accepted;
-    } cases[] = {{1.5f, false}, {-0.1f, false}, {0.0f, true}, {1.0f, true}, {0.25f, true}, {nan, true}};
+    } cases[] = {{1.5f, false}, {-0.1f, false}, {0.0f, true}, {1.0f, true}, {0.25f, true}, {nan, false}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.x);
         const noise_filter before = *nf;
@@ -110,14 +109,48 @@ TEST_F(NoiseFilterTest, SettersRefuseOutOfRange)
         EXPECT_EQ(noise_filter_set_smoothing(nf, c.x), c.accepted);
         const float factor = c.accepted ? c.x : before.factor;
         const float smoothing = c.accepted ? c.x : before.smoothing;
-        // Compared as bits so an accepted NaN counts as stored.
-        EXPECT_EQ(std::memcmp(&nf->factor, &factor, sizeof factor), 0);
-        EXPECT_EQ(std::memcmp(&nf->smoothing, &smoothing, sizeof smoothing), 0);
-        const float one_minus = 1.0f - smoothing;
-        EXPECT_EQ(std::memcmp(&nf->one_minus_smoothing, &one_minus, sizeof one_minus), 0);
+        EXPECT_EQ(nf->factor, factor);
+        EXPECT_EQ(nf->smoothing, smoothing);
+        EXPECT_EQ(nf->one_minus_smoothing, 1.0f - smoothing);
     }
     del_noise_filter(nf);
     del_noise_filter(nullptr);
+}
+
+TEST_F(NoiseFilterTest, BandMovesWithinItsEstimatesAndNewBinsStartAfresh)
+{
+    noise_filter *nf = new_noise_filter(10, 20);
+    ASSERT_NE(nf, nullptr);
+    ASSERT_TRUE(noise_filter_set_smoothing(nf, 0.0f)); // estimate = last value seen
+    ASSERT_TRUE(noise_filter_set_factor(nf, 1.0f));
+    struct Step {
+        const char *what;
+        uint32_t lo, hi;
+        bool accepted;
+        uint32_t filtered_lo, filtered_hi; // bins expected changed by the next frame; lo > hi: none
+    } steps[] = {
+        {"the whole band, first frame", 10, 20, true, 1, 0},
+        {"below the estimates", 9, 15, false, 10, 20},
+        {"above the estimates", 15, 21, false, 10, 20},
+        {"a part of it", 12, 15, true, 12, 15},
+        {"moved up: 16 to 18 join", 14, 18, true, 14, 15},
+        {"empty", 5, 3, true, 1, 0},
+        {"back: every bin joins again", 10, 20, true, 1, 0},
+        {"the same band keeps its estimates", 10, 20, true, 10, 20},
+    };
+    for (const Step &st : steps) {
+        SCOPED_TRACE(st.what);
+        EXPECT_EQ(noise_filter_set_band(nf, st.lo, st.hi), st.accepted);
+        // Every frame is 8 everywhere: a bin with an estimate comes out 0,
+        // one that starts afresh passes unchanged, one outside stays 8.
+        std::vector<float> s(24, 8.0f);
+        noise_filter_apply(nf, s.data());
+        for (uint32_t b = 0; b < s.size(); ++b) {
+            const bool cleared = b >= st.filtered_lo && b <= st.filtered_hi;
+            EXPECT_EQ(s[b], cleared ? 0.0f : 8.0f) << b;
+        }
+    }
+    del_noise_filter(nf);
 }
 
 TEST_F(NoiseFilterTest, InvertedBandIsAnEmptyFilter)
@@ -130,6 +163,7 @@ TEST_F(NoiseFilterTest, InvertedBandIsAnEmptyFilter)
     std::vector<float> s(600, 3.0f);
     EXPECT_TRUE(noise_filter_apply(nf, s.data()));
     EXPECT_EQ(s, std::vector<float>(600, 3.0f));
+    EXPECT_FALSE(noise_filter_set_band(nf, 80, 80));
     del_noise_filter(nf);
 
     // The widest band asks for 2^32 estimates, which the heap refuses.

@@ -1,5 +1,6 @@
 #include "modem/receiver/detector.h"
 
+#include "loopback_harness.h"
 #include "coding/protocol_frame.h"
 #include "coding/protocol_tones.h"
 #include "modem/receiver/decoder_settings.h"
@@ -20,11 +21,11 @@ constexpr int kFft = 2048;
 constexpr uint64_t kSlotSamples = 3845;
 constexpr uint64_t kHop = 64;
 
-// One detector without curve or noise filter.
+// One detector without curve, and without noise filter unless a subtraction
+// is given.
 decoder_settings *one_detector(int8_t shift = 0, float threshold = 0.85f, float window_factor = 1.0f, uint8_t hop = 64,
-                               uint16_t fft = 2048)
+                               uint16_t fft = 2048, float subtraction = 0.0f, float smoothing = 0.95f)
 {
-    const float smoothing = 0.95f, subtraction = 0.0f;
     return new_decoder_settings("one", 0, hop, 1, kRate, fft, &smoothing, &subtraction, &shift, 0, nullptr, &threshold,
                                 &window_factor);
 }
@@ -56,29 +57,16 @@ protocol *protocol_with_frontdoor_duration(float seconds)
     return p;
 }
 
-// Frame symbols (header first) of a payload under p.
-std::vector<uint64_t> frame_symbols(const protocol *p, const std::vector<uint8_t> &payload)
-{
-    symbol_buffer *b = new_symbol_buffer(protocol_bits_per_symbol(p), static_cast<uint8_t>(payload.size()));
-    symbol_buffer_set_bytes(b, payload.data());
-    tovan *m = new_tovan(p);
-    EXPECT_EQ(tovan_encode(m, b), 0u);
-    uint64_t *s = tovan_symbols(m);
-    std::vector<uint64_t> out(s, s + tovan_symbol_count(m));
-    tracked_free(s);
-    del_tovan(m);
-    del_symbol_buffer(b);
-    return out;
-}
-
 // Clean decisions at the transmitter's cadence: slot i covers samples
 // [3845 i, 3845 (i + 1)) and frame k is taken at sample 64 k, so a slot
-// lasts 60 or 61 frames. `tail` frames without a symbol follow.
-std::vector<frame_decision> clean_stream(const std::vector<uint64_t> &symbols, size_t tail = 100)
+// lasts 60 or 61 frames (at 44.1 kHz; slots of 4185 samples at 48 kHz).
+// `tail` frames without a symbol follow.
+std::vector<frame_decision> clean_stream(const std::vector<uint64_t> &symbols, size_t tail = 100,
+                                         uint64_t slot_samples = kSlotSamples)
 {
     std::vector<frame_decision> out;
-    for (uint64_t k = 0; k * kHop < symbols.size() * kSlotSamples; ++k)
-        out.push_back(frame_decision{symbols[k * kHop / kSlotSamples], 1.0f});
+    for (uint64_t k = 0; k * kHop < symbols.size() * slot_samples; ++k)
+        out.push_back(frame_decision{symbols[k * kHop / slot_samples], 1.0f});
     out.insert(out.end(), tail, frame_decision{kNone, 0.0f});
     return out;
 }
@@ -150,23 +138,30 @@ TEST_F(DetectorTest, StandardGeometryAt441And48Kilohertz)
 {
     protocol *p = new_default_protocol();
     decoder_settings *s = new_default_decoder_settings();
-    ASSERT_NE(p, nullptr);
-    ASSERT_NE(s, nullptr);
+    decoder_settings *half = one_detector(0, 0.85f, 0.5f);
+    decoder_settings *twice = one_detector(0, 0.85f, 2.0f);
+    ASSERT_TRUE(p && s && half && twice);
+    // A window factor scales the attack skipped at the start and the release
+    // skipped at the end of every slot.
     struct Case {
         uint32_t rate;
+        const decoder_settings *settings;
         slot_window window;
         int32_t history;
         uint16_t relock;
         float first_due;
     } cases[] = {
-        {44100, {60, 10, 49, 39}, 240, 60, 60.086f},
-        {48000, {65, 11, 54, 43}, 260, 65, 65.4f},
+        {44100, s, {60, 10, 49, 39}, 240, 60, 60.086f},
+        {48000, s, {65, 11, 54, 43}, 260, 65, 65.4f},
+        {44100, half, {60, 5, 54, 49}, 240, 60, 60.086f},
+        {44100, twice, {60, 20, 39, 19}, 240, 60, 60.086f},
+        {48000, half, {65, 5, 59, 54}, 260, 65, 65.4f},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.rate);
-        for (uint8_t index = 0; index < s->detector_count; ++index) {
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz, window factor " << c.settings->detectors[0].window_factor);
+        for (uint8_t index = 0; index < c.settings->detector_count; ++index) {
             SCOPED_TRACE(static_cast<int>(index));
-            detector *d = new_detector(s, p, 0, c.rate, index);
+            detector *d = new_detector(c.settings, p, 0, c.rate, index);
             ASSERT_NE(d, nullptr);
             ASSERT_EQ(d->window_count, 23u);
             for (uint32_t i = 0; i < d->window_count; ++i) {
@@ -181,9 +176,9 @@ TEST_F(DetectorTest, StandardGeometryAt441And48Kilohertz)
             EXPECT_EQ(d->votes->capacity, static_cast<uint32_t>(c.window.width));
             EXPECT_EQ(d->relock_frames, c.relock);
             EXPECT_NEAR(d->due[0], c.first_due, 1e-3f);
-            EXPECT_EQ(d->time_shift, s->detectors[index].time_shift);
-            EXPECT_NE(d->curve, nullptr);
-            EXPECT_EQ(d->noise != nullptr, index != 0);
+            EXPECT_EQ(d->time_shift, c.settings->detectors[index].time_shift);
+            EXPECT_EQ(d->curve != nullptr, c.settings == s);
+            EXPECT_EQ(d->noise != nullptr, c.settings == s && index != 0);
             detector_reset(d);
             del_detector(d);
         }
@@ -196,10 +191,38 @@ TEST_F(DetectorTest, StandardGeometryAt441And48Kilohertz)
         EXPECT_EQ(d->header_positions[i] + d->windows[i].start, 70 + 60 * i);
         EXPECT_EQ(d->header_positions[i] + d->windows[i].end - 1, 108 + 60 * i);
     }
-    EXPECT_EQ(d->peaks->low_bin, 81);
-    EXPECT_EQ(d->peaks->high_bin, 518);
     del_detector(d);
-    del_decoder_settings(s);
+
+    // The peak search covers tone 0 to tone 32 of the channel, the noise
+    // filter the protocol's band with a bin to spare at each end, both where
+    // the tones are heard when the frequency correction is right.
+    d = new_detector(s, p, 0, kRate, 1);
+    ASSERT_NE(d, nullptr);
+    struct Band {
+        float factor;
+        bool accepted;
+        int32_t peak_lo, peak_hi;
+        uint32_t noise_lo, noise_hi;
+    } bands[] = {
+        {1.0f, true, 81, 518, 80, 519},
+        {1.0f / 0.98f, true, 80, 508, 79, 509},
+        {1.0f / 1.02f, true, 83, 529, 82, 530},
+        {0.5f, true, 163, 1037, 162, 1023}, // the top tones lie beyond the spectrum
+        {1.5f, true, 54, 345, 53, 346},
+        {1.51f, false, 54, 345, 53, 346},
+        {1.0f, true, 81, 518, 80, 519},
+    };
+    for (const Band &b : bands) {
+        SCOPED_TRACE(b.factor);
+        EXPECT_EQ(detector_set_frequency_correction(d, b.factor), b.accepted);
+        EXPECT_EQ(d->peaks->low_bin, b.peak_lo);
+        EXPECT_EQ(d->peaks->high_bin, b.peak_hi);
+        EXPECT_EQ(d->noise->lo, b.noise_lo);
+        EXPECT_EQ(d->noise->hi, b.noise_hi);
+    }
+    del_detector(d);
+    for (decoder_settings *x : {s, half, twice})
+        del_decoder_settings(x);
     del_protocol(p);
 }
 
@@ -212,7 +235,14 @@ TEST_F(DetectorTest, RefusesWhatItCannotRead)
     decoder_settings *wide = one_detector(0, 0.85f, 10.0f); // skips more than a slot
     decoder_settings *hop0 = one_detector(0, 0.85f, 1.0f, 0);
     decoder_settings *fft1 = one_detector(0, 0.85f, 1.0f, 64, 1);
+    const float nan = std::nanf("");
+    decoder_settings *noise[] = {
+        one_detector(0, 0.85f, 1.0f, 64, 2048, 1.5f),       one_detector(0, 0.85f, 1.0f, 64, 2048, nan),
+        one_detector(0, 0.85f, 1.0f, 64, 2048, 0.5f, -0.1f), one_detector(0, 0.85f, 1.0f, 64, 2048, 0.5f, nan),
+    };
     ASSERT_TRUE(p && short_header && long_header && s && wide && hop0 && fft1);
+    for (decoder_settings *x : noise)
+        ASSERT_NE(x, nullptr);
     struct Case {
         const char *what;
         const decoder_settings *settings;
@@ -230,6 +260,10 @@ TEST_F(DetectorTest, RefusesWhatItCannotRead)
         {"front-door windows of no positive width", wide, p, 0, 0, kRate},
         {"a rate above 384 kHz", s, p, 0, 0, 384001},
         {"a history of more than 2^15 frames", s, long_header, 0, 0, kRate},
+        {"noise subtraction above 1", noise[0], p, 0, 0, kRate},
+        {"noise subtraction NaN", noise[1], p, 0, 0, kRate},
+        {"noise smoothing below 0", noise[2], p, 0, 0, kRate},
+        {"noise smoothing NaN", noise[3], p, 0, 0, kRate},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -246,6 +280,8 @@ TEST_F(DetectorTest, RefusesWhatItCannotRead)
         return d != nullptr;
     });
     for (decoder_settings *x : {s, wide, hop0, fft1, standard})
+        del_decoder_settings(x);
+    for (decoder_settings *x : noise)
         del_decoder_settings(x);
     del_protocol(long_header);
     del_protocol(short_header);
@@ -309,62 +345,78 @@ TEST_F(DetectorTest, CleanStreamLocksOnceVotesEverySymbolAndDecodes)
     decoder_settings *s = new_default_decoder_settings();
     ASSERT_TRUE(p && s);
     const std::vector<uint8_t> payload = {1, 2, 3, 4, 5, 6};
-    const std::vector<uint64_t> symbols = frame_symbols(p, payload);
+    const std::vector<uint64_t> symbols = loopback::frame_symbols(p, payload);
     ASSERT_EQ(symbols.size(), 23u);
     EXPECT_EQ(symbols[0], 17u);
     EXPECT_EQ(symbols[1], 19u);
     EXPECT_EQ(symbols[2], 6u);
+    // Data symbol j is voted on the first frame whose count since the last
+    // lock exceeds its due count strictly: at 48 kHz the tenth is due after
+    // exactly 654 frames and comes on the 655th.
+    struct Rate {
+        uint32_t rate;
+        uint64_t slot_samples;
+        std::vector<size_t> vote_frames; // after the last lock, one per data symbol
+    } rates[] = {
+        {44100, kSlotSamples, {61, 121, 181, 241, 301, 361, 421, 481, 541, 601,
+                               661, 722, 782, 842, 902, 962, 1022, 1082, 1142, 1202}},
+        {48000, 4185, {66, 131, 197, 262, 327, 393, 458, 524, 589, 655,
+                       720, 785, 851, 916, 982, 1047, 1112, 1178, 1243, 1309}},
+    };
     // Data symbols lying inside one payload byte each: 0 in byte 0, 5 in
     // byte 3, 8 in byte 5.
     struct Case {
         std::vector<int> corrupted;
         uint32_t corrected;
     } cases[] = {{{}, 0}, {{0}, 1}, {{0, 5}, 2}, {{0, 5, 8}, 3}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.corrected);
-        std::vector<uint64_t> sent = symbols;
-        for (int j : c.corrupted)
-            sent[3 + j] ^= 0x1f;
-        const std::vector<frame_decision> stream = clean_stream(sent);
-        detector *d = new_detector(s, p, 0, kRate, 0);
-        ASSERT_NE(d, nullptr);
-        Watch w;
-        watch(d, &w);
-        std::vector<size_t> locks, votes;
-        std::vector<float> scores;
-        memory_manager_fail_at(0, false);
-        uint64_t before_completion = 0;
-        for (size_t k = 0; k < stream.size(); ++k) {
-            const uint32_t collected = d->collected;
-            detector_push_decision(d, stream[k]);
-            if (d->state == DETECTOR_STATE_COLLECTING && d->frames_since_lock == 1) {
-                locks.push_back(k);
-                scores.push_back(d->lock_score);
+    for (const Rate &r : rates) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(testing::Message() << r.rate << " Hz, " << c.corrected << " corrected");
+            std::vector<uint64_t> sent = symbols;
+            for (int j : c.corrupted)
+                sent[3 + j] ^= 0x1f;
+            const std::vector<frame_decision> stream = clean_stream(sent, 100, r.slot_samples);
+            detector *d = new_detector(s, p, 0, r.rate, 0);
+            ASSERT_NE(d, nullptr);
+            Watch w;
+            watch(d, &w);
+            std::vector<size_t> locks, votes;
+            std::vector<float> scores;
+            memory_manager_fail_at(0, false);
+            uint64_t before_completion = 0;
+            for (size_t k = 0; k < stream.size(); ++k) {
+                const uint32_t collected = d->collected;
+                detector_push_decision(d, stream[k]);
+                if (d->state == DETECTOR_STATE_COLLECTING && d->frames_since_lock == 1) {
+                    locks.push_back(k);
+                    scores.push_back(d->lock_score);
+                }
+                if (d->collected != collected || d->state == DETECTOR_STATE_COMPLETE) {
+                    votes.push_back(k);
+                    EXPECT_EQ(d->results[votes.size() - 1], sent[2 + votes.size()]);
+                }
+                if (w.finished == 0)
+                    before_completion = memory_manager_requests_seen();
+                if (d->state == DETECTOR_STATE_COMPLETE)
+                    break;
             }
-            if (d->collected != collected || d->state == DETECTOR_STATE_COMPLETE) {
-                votes.push_back(k);
-                EXPECT_EQ(d->results[votes.size() - 1], sent[2 + votes.size()]);
-            }
-            if (w.finished == 0)
-                before_completion = memory_manager_requests_seen();
-            if (d->state == DETECTOR_STATE_COMPLETE)
-                break;
+            EXPECT_EQ(before_completion, 0u) << "frames before the completion took memory";
+            EXPECT_EQ(w.started, 1);
+            ASSERT_FALSE(locks.empty());
+            for (size_t i = 1; i < scores.size(); ++i)
+                EXPECT_GT(scores[i], scores[i - 1]);
+            EXPECT_EQ(scores.back(), 1.0f);
+            EXPECT_EQ(d->length, 6u);
+            ASSERT_EQ(votes.size(), 20u);
+            for (size_t j = 0; j < votes.size(); ++j)
+                EXPECT_EQ(votes[j] - locks.back(), r.vote_frames[j]) << "data symbol " << j;
+            EXPECT_EQ(w.finished, 1);
+            EXPECT_EQ(w.state, TOVAN_STATE_DECODED);
+            EXPECT_EQ(w.corrected, c.corrected);
+            EXPECT_EQ(w.payload, payload);
+            EXPECT_EQ(detector_result(d), d->message);
+            del_detector(d);
         }
-        EXPECT_EQ(before_completion, 0u) << "frames before the completion took memory";
-        EXPECT_EQ(w.started, 1);
-        ASSERT_FALSE(locks.empty());
-        for (size_t i = 1; i < scores.size(); ++i)
-            EXPECT_GT(scores[i], scores[i - 1]);
-        EXPECT_EQ(scores.back(), 1.0f);
-        EXPECT_EQ(d->length, 6u);
-        ASSERT_EQ(votes.size(), 20u);
-        EXPECT_EQ(votes[0], locks.back() + 61);
-        EXPECT_EQ(w.finished, 1);
-        EXPECT_EQ(w.state, TOVAN_STATE_DECODED);
-        EXPECT_EQ(w.corrected, c.corrected);
-        EXPECT_EQ(w.payload, payload);
-        EXPECT_EQ(detector_result(d), d->message);
-        del_detector(d);
     }
     del_decoder_settings(s);
     del_protocol(p);

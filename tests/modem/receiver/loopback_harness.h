@@ -12,6 +12,7 @@
 #include "modem/receiver/decoder_settings.h"
 #include "modem/receiver/receiver.h"
 #include "modem/transmitter/transmitter.h"
+#include "runtime/memory_manager.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -47,6 +48,26 @@ inline std::vector<float> render(const protocol *p, const std::vector<uint8_t> &
     del_transmitter(t);
     del_tovan(message);
     del_symbol_buffer(bytes);
+    return out;
+}
+
+// Frame symbols (header first) of a payload under p.
+inline std::vector<uint64_t> frame_symbols(const protocol *p, const std::vector<uint8_t> &payload)
+{
+    std::vector<uint64_t> out;
+    symbol_buffer *b = new_symbol_buffer(protocol_bits_per_symbol(p), static_cast<uint8_t>(payload.size()));
+    tovan *m = new_tovan(p);
+    EXPECT_TRUE(b != nullptr && m != nullptr);
+    if (b != nullptr && m != nullptr) {
+        symbol_buffer_set_bytes(b, payload.data());
+        EXPECT_EQ(tovan_encode(m, b), 0u);
+        uint64_t *s = tovan_symbols(m);
+        if (s != nullptr)
+            out.assign(s, s + tovan_symbol_count(m));
+        tracked_free(s);
+    }
+    del_tovan(m);
+    del_symbol_buffer(b);
     return out;
 }
 

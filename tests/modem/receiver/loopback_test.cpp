@@ -6,6 +6,8 @@
 #include "dsp/backend/dsp_backend.h"
 #include "support/memory_fixture.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -128,6 +130,85 @@ TEST_F(LoopbackTest, BlockSizesGiveIdenticalReceptionsOfTwoTransmissions)
             EXPECT_EQ(c.events(), reference);
         }
     }
+}
+
+// The default protocol with every tone moved by `ratio` and the timing as
+// sent: what a receiver hears of a sender whose tones alone are off.
+protocol *pitched_protocol(float ratio)
+{
+    coding_params *c = new_default_coding_params();
+    modulation_params *m = new_modulation_params(1, TOVAN_DEFAULT_FRONTDOOR, 2, nullptr, 1760.0f * ratio, 0.0f, 0.0f,
+                                                 0.0872f, 0.0872f, 0.015f, 0.015f, 0.005f, 0.0f, 0.0f);
+    protocol *p = c != nullptr && m != nullptr ? new_protocol("pitched", 0, c, m) : nullptr;
+    if (p == nullptr) {
+        del_coding_params(c);
+        del_modulation_params(m);
+    }
+    return p;
+}
+
+// A sender whose clock runs r times the receiver's: heard pitch-only (the
+// tones moved, the slots as sent), or resampled (rendered at 44100 / r Hz
+// and heard at 44100 Hz: tones and slots both scaled). The correction 1 / r
+// must bring back the lowest and the highest tones too.
+TEST_F(LoopbackTest, EdgeTonesComeBackWithTheFrequencyCorrection)
+{
+    // Between them the payloads use tone 0 and tone 31, the band's edges.
+    const std::vector<std::vector<uint8_t>> payloads = {{0, 0, 0, 0, 0, 0}, {0xff, 0xff, 0xff, 0xff, 0xff, 0xff}};
+    std::vector<uint64_t> used;
+    for (const std::vector<uint8_t> &b : payloads)
+        for (uint64_t symbol : loopback::frame_symbols(p, b))
+            used.push_back(symbol);
+    EXPECT_NE(std::find(used.begin(), used.end(), 0u), used.end());
+    EXPECT_NE(std::find(used.begin(), used.end(), 31u), used.end());
+
+    struct Case {
+        float ratio;
+        bool resampled;
+    } cases[] = {{0.98f, false}, {1.02f, false}, {0.9f, false},  {1.12f, false},
+                 {0.98f, true},  {1.02f, true},  {0.97f, true}, {1.03f, true}};
+    for (const Case &c : cases) {
+        for (const std::vector<uint8_t> &b : payloads) {
+            SCOPED_TRACE(testing::Message() << "ratio " << c.ratio << (c.resampled ? " resampled" : " pitch only")
+                                            << ", payload of " << static_cast<int>(b[0]));
+            std::vector<float> x;
+            float correction = 1.0f / c.ratio;
+            if (c.resampled) {
+                const uint32_t rate = static_cast<uint32_t>(std::lround(44100.0 / c.ratio));
+                correction = static_cast<float>(rate) / 44100.0f;
+                x = loopback::render(p, b, 1.0f, rate);
+            } else {
+                protocol *moved = pitched_protocol(c.ratio);
+                ASSERT_NE(moved, nullptr);
+                x = loopback::render(moved, b);
+                del_protocol(moved);
+            }
+            loopback::append_silence(x, kTail);
+            loopback::chain ch(p, s);
+            ASSERT_TRUE(ch.ok());
+            ASSERT_TRUE(receiver_set_frequency_correction(ch.rx(), correction));
+            ch.feed(x);
+            EXPECT_EQ(ch.payloads(), std::vector<std::vector<uint8_t>>{b});
+        }
+    }
+}
+
+// A new factor takes effect between two frames without disturbing the
+// reception under way: here it changes on every frame, between two values
+// that both read the transmission.
+TEST_F(LoopbackTest, FactorMayChangeBetweenTheFramesOfAReception)
+{
+    const std::vector<uint8_t> b = {0, 0, 0, 0, 0, 0};
+    std::vector<float> x = loopback::render(p, b);
+    loopback::append_silence(x, kTail);
+    loopback::chain c(p, s);
+    ASSERT_TRUE(c.ok());
+    const uint32_t hop = s->hop;
+    for (size_t at = 0; at < x.size(); at += hop) {
+        ASSERT_TRUE(receiver_set_frequency_correction(c.rx(), (at / hop) % 2 == 0 ? 1.0f : 0.997f));
+        c.feed(x, hop, at, at + hop);
+    }
+    EXPECT_EQ(c.payloads(), std::vector<std::vector<uint8_t>>{b});
 }
 
 TEST_F(LoopbackTest, NothingArrivesFromSilenceOrNoise)

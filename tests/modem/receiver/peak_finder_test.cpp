@@ -1,11 +1,14 @@
 #include "modem/receiver/peak_finder.h"
 
+#include "reference_peaks.h"
 #include "coding/protocol_tones.h"
 #include "dsp/spectrum_analyser.h"
 #include "support/memory_fixture.h"
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <random>
 #include <vector>
 
 namespace {
@@ -29,23 +32,34 @@ TEST_F(PeakFinderTest, BandFollowsTheFrequenciesOrCoversTheSpectrum)
 {
     protocol *p = new_default_protocol();
     ASSERT_NE(p, nullptr);
+    const float tone0 = protocol_tone_frequency(p, 0.0f, 0), tone32 = protocol_tone_frequency(p, 32.0f, 0);
+    // The band is given in corrected Hz; a factor moves it to where those
+    // frequencies are heard (divided by the factor).
     struct Case {
         const char *what;
-        float low, high;
+        float low, high, factor;
         int32_t low_bin, high_bin;
     } cases[] = {
-        {"tone 0 to tone 32 of the standard protocol", protocol_tone_frequency(p, 0.0f, 0),
-         protocol_tone_frequency(p, 32.0f, 0), 81, 518},
-        {"low 0", 0.0f, 5000.0f, 1, 1022},
-        {"high 0", 1000.0f, 0.0f, 1, 1022},
+        {"tone 0 to tone 32 of the standard protocol", tone0, tone32, 1.0f, 81, 518},
+        {"heard 2 % low", tone0, tone32, 1.0f / 0.98f, 80, 508},
+        {"heard 2 % high", tone0, tone32, 1.0f / 1.02f, 83, 529},
+        {"the smallest factor: beyond the spectrum", tone0, tone32, 0.5f, 163, 1037},
+        {"the largest factor", tone0, tone32, 1.5f, 54, 345},
+        {"low 0", 0.0f, 5000.0f, 1.0f, 1, 1022},
+        {"high 0", 1000.0f, 0.0f, 0.7f, 1, 1022},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         peak_finder *pf = new_peak_finder(kRate, kSize, 1, c.low, c.high);
         ASSERT_NE(pf, nullptr);
+        EXPECT_EQ(pf->frequency_factor, 1.0f);
+        ASSERT_TRUE(peak_finder_set_frequency_correction(pf, c.factor));
         EXPECT_EQ(pf->low_bin, c.low_bin);
         EXPECT_EQ(pf->high_bin, c.high_bin);
-        EXPECT_EQ(pf->frequency_factor, 1.0f);
+        // A refused factor leaves the band where it was.
+        EXPECT_FALSE(peak_finder_set_frequency_correction(pf, 2.0f));
+        EXPECT_EQ(pf->low_bin, c.low_bin);
+        EXPECT_EQ(pf->high_bin, c.high_bin);
         del_peak_finder(pf);
     }
     del_protocol(p);
@@ -168,6 +182,42 @@ TEST_F(PeakFinderTest, SelectionRulesAtTiesEdgesAndTheBand)
         } else {
             EXPECT_FALSE(spectral_peak_is_empty(&peaks[0]));
             EXPECT_NEAR(peaks[0].frequency / kBinHz, c.expected, 1e-3f);
+        }
+        del_peak_finder(pf);
+    }
+}
+
+// The search passes over runs of bins that cannot be taken; it must find what
+// testing every bin in turn finds, ties, plateaus, NaN and negative values
+// included, for any number of peaks and any band.
+TEST_F(PeakFinderTest, SearchFindsWhatTestingEveryBinFinds)
+{
+    const float nan = std::nanf("");
+    struct Case {
+        int32_t k;
+        float low_hz, high_hz, factor;
+    } cases[] = {
+        {1, 1760.0f, 11175.3f, 1.0f}, {1, 0.0f, 0.0f, 1.0f}, {2, 1760.0f, 11175.3f, 1.0f / 0.98f},
+        {3, 3000.0f, 3300.0f, 1.0f},  {5, 0.0f, 0.0f, 0.5f}, {1, 100.0f, 22000.0f, 0.5f},
+    };
+    std::mt19937 gen(8);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "k " << c.k << ", " << c.low_hz << " to " << c.high_hz << " Hz");
+        peak_finder *pf = new_peak_finder(kRate, kSize, c.k, c.low_hz, c.high_hz);
+        ASSERT_NE(pf, nullptr);
+        ASSERT_TRUE(peak_finder_set_frequency_correction(pf, c.factor));
+        std::vector<spectral_peak> expected(c.k);
+        for (int trial = 0; trial < 200; ++trial) {
+            // Few distinct levels, so that ties and plateaus are common.
+            std::vector<float> x(kSize / 2);
+            const uint32_t levels = 2 + gen() % 30;
+            for (float &v : x) {
+                const uint32_t r = gen() % 1000;
+                v = r < 5 ? nan : r < 10 ? -0.5f : static_cast<float>(gen() % levels);
+            }
+            reference_find_peaks(x.data(), kSize, kRate, c.factor, pf->low_bin, pf->high_bin, expected);
+            const spectral_peak *found = peak_finder_find(pf, x.data());
+            ASSERT_EQ(std::memcmp(found, expected.data(), sizeof(spectral_peak) * c.k), 0) << "trial " << trial;
         }
         del_peak_finder(pf);
     }
