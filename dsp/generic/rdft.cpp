@@ -237,21 +237,19 @@ inline uint32_t reverse_bits(uint32_t x, uint32_t bits)
     return r;
 }
 
-// The butterflies of one set of R^2 values, read as R rows of R columns
-// (`from`, rows `from_row` doubles apart), column l leaving its group of R
-// outputs as blocks at row rev l of `to` (rows `to_row` doubles apart).
-template <uint32_t R>
-inline void set_butterflies(const double *from, size_t from_row, double *to, size_t to_row)
+// The butterflies of one set of R^2 values, row h and column l read by
+// load(h, l), column l leaving its group of R outputs as blocks at row rev l
+// of `to` (rows `to_row` doubles apart).
+template <uint32_t R, typename Load>
+inline void set_butterflies(Load load, double *to, size_t to_row)
 {
     const uint32_t rev_shift = R == 4 ? 1 : 0; // 3-bit reversal to r bits
     #pragma GCC unroll 4
     for (uint32_t l = 0; l < R; ++l) {
         pair2 x[R], y[R];
         #pragma GCC unroll 8
-        for (uint32_t t = 0; t < R; ++t) {
-            const double *p = from + (reversed_low_bits[t] >> rev_shift) * from_row + 2 * l;
-            x[t] = pair2{p[0], p[1]};
-        }
+        for (uint32_t t = 0; t < R; ++t)
+            x[t] = load(reversed_low_bits[t] >> rev_shift, l);
         butterfly<R>(x, y);
         store_blocks<R>(to + (reversed_low_bits[l] >> rev_shift) * to_row, y);
     }
@@ -285,8 +283,29 @@ void reversed_first_stage(double *a, uint32_t log2m)
             for (uint32_t i = 0; i < 2 * R; ++i)
                 saved[h][i] = set[h * row + i];
         if (rmid != mid)
-            set_butterflies<R>(rset, row, set, row);
-        set_butterflies<R>(&saved[0][0], 2 * R, rset, row);
+            set_butterflies<R>([&](uint32_t h, uint32_t l) { return pair2{rset[h * row + 2 * l], rset[h * row + 2 * l + 1]}; },
+                               set, row);
+        set_butterflies<R>([&](uint32_t h, uint32_t l) { return pair2{saved[h][2 * l], saved[h][2 * l + 1]}; }, rset,
+                           row);
+    }
+}
+
+// The same from the windowed frame, frame[i] x window[i], into a: with
+// source and destination apart, each set goes straight to its place.
+template <uint32_t R>
+void windowed_first_stage(const float *frame, const double *window, double *a, uint32_t log2m)
+{
+    const uint32_t r = R == 4 ? 2 : 3;
+    const uint32_t mid_bits = log2m - 2 * r;
+    const size_t row = size_t{2} << (log2m - r);
+    for (uint32_t mid = 0; mid < (1u << mid_bits); ++mid) {
+        const size_t from = size_t{2} * mid << r;
+        set_butterflies<R>(
+            [&](uint32_t h, uint32_t l) {
+                const size_t i = from + h * row + 2 * l;
+                return pair2{static_cast<double>(frame[i]) * window[i], static_cast<double>(frame[i + 1]) * window[i + 1]};
+            },
+            a + (size_t{2} * reverse_bits(mid, mid_bits) << r), row);
     }
 }
 
@@ -350,18 +369,31 @@ void radix4_stage(double *a, uint32_t m, uint32_t L, const double *t, uint32_t g
 
 // Forward complex FFT (exp(-) convention) of the m = 2^log2m >= 4
 // interleaved values of a, left as blocks, with the twiddle table of a
-// size-`size` transform.
-void complex_fft(double *a, uint32_t m, uint32_t log2m, const double *t, uint32_t size)
+// size-`size` transform. With a frame, the values are frame[i] x window[i]
+// and a is only written.
+void complex_fft(double *a, uint32_t m, uint32_t log2m, const double *t, uint32_t size, const float *frame,
+                 const double *window)
 {
     const bool odd = (log2m & 1) != 0;
-    if (odd && m >= 64)
-        reversed_first_stage<8>(a, log2m);
-    else if (odd)
-        first_stage<8>(a, m, log2m);
-    else if (m >= 16)
-        reversed_first_stage<4>(a, log2m);
-    else
-        first_stage<4>(a, m, log2m);
+    const bool reversed_first = m >= (odd ? 64u : 16u);
+    if (frame != nullptr && reversed_first) {
+        if (odd)
+            windowed_first_stage<8>(frame, window, a, log2m);
+        else
+            windowed_first_stage<4>(frame, window, a, log2m);
+    } else {
+        if (frame != nullptr)
+            for (size_t i = 0; i < 2 * size_t{m}; ++i)
+                a[i] = static_cast<double>(frame[i]) * window[i];
+        if (odd && reversed_first)
+            reversed_first_stage<8>(a, log2m);
+        else if (odd)
+            first_stage<8>(a, m, log2m);
+        else if (reversed_first)
+            reversed_first_stage<4>(a, log2m);
+        else
+            first_stage<4>(a, m, log2m);
+    }
     for (uint32_t L = odd ? 8 : 4; 4 * L <= m; L *= 4) {
         const uint32_t g = size / (4 * L);
         if (g == 1)
@@ -503,16 +535,18 @@ void prepare_tables(uint32_t n, int *ip, double *w)
     }
 }
 
-// The transform of n >= 8 points through the split step into `out`.
+// The transform of n >= 8 points (a, or the windowed frame when given)
+// through the split step into `out`.
 template <typename Out>
-void transform(uint32_t n, double *a, const int *ip, const double *w, Out out)
+void transform(uint32_t n, double *a, const int *ip, const double *w, Out out, const float *frame = nullptr,
+               const double *window = nullptr)
 {
     const uint32_t built = 4 * static_cast<uint32_t>(ip[0]); // the tables' n
     const uint32_t m = n / 2;
     uint32_t log2m = 0;
     while ((1u << log2m) < m)
         ++log2m;
-    complex_fft(a, m, log2m, w, built / 2);
+    complex_fft(a, m, log2m, w, built / 2, frame, window);
     const double *c = w + 3 * (built / 4);
     const uint32_t stride = built / n;
     if (stride == 1)
@@ -552,15 +586,17 @@ void rdft(int n, int isgn, double *a, int *ip, double *w)
     a[1] = x0 - a[1];
 }
 
-void rdft_power(int n, double *a, int *ip, double *w, float *power)
+void rdft_power(int n, const float *frame, const double *window, double *a, int *ip, double *w, float *power)
 {
     if (!supported(n))
         return;
     if (n >= 8) {
         prepare_tables(static_cast<uint32_t>(n), ip, w);
-        transform(static_cast<uint32_t>(n), a, ip, w, power_out{power});
+        transform(static_cast<uint32_t>(n), a, ip, w, power_out{power}, frame, window);
         return;
     }
+    for (int i = 0; i < n; ++i)
+        a[i] = static_cast<double>(frame[i]) * window[i];
     rdft(n, 1, a, ip, w);
     power[0] = static_cast<float>(a[0] * a[0]);
     if (n == 4)
