@@ -10,9 +10,10 @@
 // pairs of neighbouring complex values are kept as [re re im im] blocks, so a
 // radix-4 butterfly on two neighbouring positions j, j+1 is plain elementwise
 // work on pairs of doubles that the compiler keeps in vector registers,
-// without shuffles. The first stage reads the packed values and writes
-// blocks; the split step reads blocks and writes the interleaved spectrum (or
-// only its power) in place.
+// without shuffles. The first stage reads the packed values (for the power
+// spectrum, the frame times its window) and writes blocks; the split step
+// reads blocks and writes the interleaved spectrum (or only its power) in
+// place.
 //
 // The entry, its output layout and the ip/w caching are the fixed interface of
 // the portable backend; the operation order is our own. Results agree with the
