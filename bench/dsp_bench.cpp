@@ -38,7 +38,7 @@ void BM_Rdft(benchmark::State &state)
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_Rdft)->Arg(kFftSize);
+BENCHMARK(BM_Rdft)->RangeMultiplier(2)->Range(512, 4096);
 #endif
 
 void BM_PowerSpectrum(benchmark::State &state)

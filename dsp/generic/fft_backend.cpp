@@ -59,18 +59,7 @@ void fft_backend_normalise(fft_backend *fb, uint32_t n)
 
 void fft_backend_power_spectrum(fft_backend *fb, uint16_t n, const float *frame)
 {
-    double *work = fb->work;
-    const double *window = fb->window;
-    // Two samples a step (n is even), both read before either is written, so
-    // that the compiler may keep the pair in one vector where the target has
-    // them: it cannot know that work overlaps neither input.
-    for (uint32_t i = 0; i < n; i += 2) {
-        const double f0 = static_cast<double>(frame[i]), f1 = static_cast<double>(frame[i + 1]);
-        const double w0 = window[i], w1 = window[i + 1];
-        work[i] = f0 * w0;
-        work[i + 1] = f1 * w1;
-    }
-    // The power of each bin straight from the transform's last step: bin 0 is
-    // the DC power alone, the Nyquist term is not kept.
-    rdft_power(n, work, fb->bitrev, fb->twiddles, fb->power);
+    // The window is applied as the transform reads the frame; bin 0 is the
+    // DC power alone, the Nyquist term is not kept.
+    rdft_power(n, frame, fb->window, fb->work, fb->bitrev, fb->twiddles, fb->power);
 }

@@ -10,9 +10,10 @@
 // pairs of neighbouring complex values are kept as [re re im im] blocks, so a
 // radix-4 butterfly on two neighbouring positions j, j+1 is plain elementwise
 // work on pairs of doubles that the compiler keeps in vector registers,
-// without shuffles. The first stage reads the packed values and writes
-// blocks; the split step reads blocks and writes the interleaved spectrum (or
-// only its power) in place.
+// without shuffles. The first stage reads the packed values (for the power
+// spectrum, the frame times its window) and writes blocks; the split step
+// reads blocks and writes the interleaved spectrum (or only its power) in
+// place.
 //
 // The entry, its output layout and the ip/w caching are the fixed interface of
 // the portable backend; the operation order is our own. Results agree with the
@@ -23,7 +24,9 @@
 #include "dsp/generic/rdft.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -235,49 +238,75 @@ inline uint32_t reverse_bits(uint32_t x, uint32_t bits)
     return r;
 }
 
+// The butterflies of one set of R^2 values, row h and column l read by
+// load(h, l), column l leaving its group of R outputs as blocks at row rev l
+// of `to` (rows `to_row` doubles apart).
+template <uint32_t R, typename Load>
+inline void set_butterflies(Load load, double *to, size_t to_row)
+{
+    const uint32_t rev_shift = R == 4 ? 1 : 0; // 3-bit reversal to r bits
+    #pragma GCC unroll 4
+    for (uint32_t l = 0; l < R; ++l) {
+        pair2 x[R], y[R];
+        #pragma GCC unroll 8
+        for (uint32_t t = 0; t < R; ++t)
+            x[t] = load(reversed_low_bits[t] >> rev_shift, l);
+        butterfly<R>(x, y);
+        store_blocks<R>(to + (reversed_low_bits[l] >> rev_shift) * to_row, y);
+    }
+}
+
 // Bit reversal and the first radix-R stage (R = 4 or 8, R^2 <= m) in one
 // pass, leaving blocks. With R = 2^r an index reads (h, M, l): r high bits,
 // the middle bits M and r low bits. The group that bit reversal would put at
 // position b = (rev l, rev M, 0) takes at its place t the value of index
 // (rev t, M, l). So the R^2 values of middle M, as R rows h of R columns l,
 // make the R groups of middle rev M, column l giving the group of row rev l:
-// the sets of M and of rev M trade places, and both are read before either
-// is written.
+// the sets of M and of rev M trade places. Set M is saved first, set rev M
+// is then transformed into the place of set M, and the saved copy into the
+// place of set rev M.
 template <uint32_t R>
 void reversed_first_stage(double *a, uint32_t log2m)
 {
     const uint32_t r = R == 4 ? 2 : 3;
     const uint32_t mid_bits = log2m - 2 * r;
-    const uint32_t high = log2m - r; // shift of the high part
-    const uint32_t *rev = reversed_low_bits;
-    const uint32_t rev_shift = 3 - r; // 3-bit reversal to r bits
+    const size_t row = size_t{2} << (log2m - r); // doubles between rows
     for (uint32_t mid = 0; mid < (1u << mid_bits); ++mid) {
         const uint32_t rmid = reverse_bits(mid, mid_bits);
         if (rmid < mid)
             continue;
-        const uint32_t mids[2] = {mid, rmid};
-        const uint32_t sets = rmid == mid ? 1 : 2;
-        pair2 in[2][R][R];
-        for (uint32_t c = 0; c < sets; ++c)
-            #pragma GCC unroll 8
-            for (uint32_t h = 0; h < R; ++h) {
-                const double *p = a + 2 * ((h << high) | (mids[c] << r));
-                #pragma GCC unroll 8
-                for (uint32_t l = 0; l < R; ++l)
-                    in[c][h][l] = pair2{p[2 * l], p[2 * l + 1]};
-            }
-        for (uint32_t c = 0; c < sets; ++c) {
-            const uint32_t to = mids[sets - 1 - c];
-            #pragma GCC unroll 8
-            for (uint32_t l = 0; l < R; ++l) {
-                pair2 x[R], y[R];
-                #pragma GCC unroll 8
-                for (uint32_t t = 0; t < R; ++t)
-                    x[t] = in[c][rev[t] >> rev_shift][l];
-                butterfly<R>(x, y);
-                store_blocks<R>(a + 2 * (((rev[l] >> rev_shift) << high) | (to << r)), y);
-            }
-        }
+        double *set = a + (size_t{2} * mid << r);
+        double *rset = a + (size_t{2} * rmid << r);
+        double saved[R][2 * R];
+        #pragma GCC unroll 8
+        for (uint32_t h = 0; h < R; ++h)
+            #pragma GCC unroll 16
+            for (uint32_t i = 0; i < 2 * R; ++i)
+                saved[h][i] = set[h * row + i];
+        if (rmid != mid)
+            set_butterflies<R>([&](uint32_t h, uint32_t l) { return pair2{rset[h * row + 2 * l], rset[h * row + 2 * l + 1]}; },
+                               set, row);
+        set_butterflies<R>([&](uint32_t h, uint32_t l) { return pair2{saved[h][2 * l], saved[h][2 * l + 1]}; }, rset,
+                           row);
+    }
+}
+
+// The same from the windowed frame, frame[i] x window[i], into a: with
+// source and destination apart, each set goes straight to its place.
+template <uint32_t R>
+void windowed_first_stage(const float *frame, const double *window, double *a, uint32_t log2m)
+{
+    const uint32_t r = R == 4 ? 2 : 3;
+    const uint32_t mid_bits = log2m - 2 * r;
+    const size_t row = size_t{2} << (log2m - r);
+    for (uint32_t mid = 0; mid < (1u << mid_bits); ++mid) {
+        const size_t from = size_t{2} * mid << r;
+        set_butterflies<R>(
+            [&](uint32_t h, uint32_t l) {
+                const size_t i = from + h * row + 2 * l;
+                return pair2{static_cast<double>(frame[i]) * window[i], static_cast<double>(frame[i + 1]) * window[i + 1]};
+            },
+            a + (size_t{2} * reverse_bits(mid, mid_bits) << r), row);
     }
 }
 
@@ -341,18 +370,31 @@ void radix4_stage(double *a, uint32_t m, uint32_t L, const double *t, uint32_t g
 
 // Forward complex FFT (exp(-) convention) of the m = 2^log2m >= 4
 // interleaved values of a, left as blocks, with the twiddle table of a
-// size-`size` transform.
-void complex_fft(double *a, uint32_t m, uint32_t log2m, const double *t, uint32_t size)
+// size-`size` transform. With a frame, the values are frame[i] x window[i]
+// and a is only written.
+void complex_fft(double *a, uint32_t m, uint32_t log2m, const double *t, uint32_t size, const float *frame,
+                 const double *window)
 {
     const bool odd = (log2m & 1) != 0;
-    if (odd && m >= 64)
-        reversed_first_stage<8>(a, log2m);
-    else if (odd)
-        first_stage<8>(a, m, log2m);
-    else if (m >= 16)
-        reversed_first_stage<4>(a, log2m);
-    else
-        first_stage<4>(a, m, log2m);
+    const bool reversed_first = m >= (odd ? 64u : 16u);
+    if (frame != nullptr && reversed_first) {
+        if (odd)
+            windowed_first_stage<8>(frame, window, a, log2m);
+        else
+            windowed_first_stage<4>(frame, window, a, log2m);
+    } else {
+        if (frame != nullptr)
+            for (size_t i = 0; i < 2 * size_t{m}; ++i)
+                a[i] = static_cast<double>(frame[i]) * window[i];
+        if (odd && reversed_first)
+            reversed_first_stage<8>(a, log2m);
+        else if (odd)
+            first_stage<8>(a, m, log2m);
+        else if (reversed_first)
+            reversed_first_stage<4>(a, log2m);
+        else
+            first_stage<4>(a, m, log2m);
+    }
     for (uint32_t L = odd ? 8 : 4; 4 * L <= m; L *= 4) {
         const uint32_t g = size / (4 * L);
         if (g == 1)
@@ -362,34 +404,65 @@ void complex_fft(double *a, uint32_t m, uint32_t log2m, const double *t, uint32_
     }
 }
 
-// Where the split step puts each X_k (k < n/2; X_(n/2) only with k = 0):
-// into a, as rdft's layout, or its power |X_k|^2 rounded once to float.
-struct spectrum_out {
-    double *a;
-    float *power; // null: the spectrum itself
+// Lane i of x, then lane j of y.
+template <int i, int j>
+inline pair2 lanes(pair2 x, pair2 y)
+{
+    typedef int64_t mask2 __attribute__((vector_size(16)));
+    return __builtin_shuffle(x, y, mask2{i, 2 + j});
+}
 
-    void bin(uint32_t k, double re, double minus_im) const
+// Where the split step puts each X_k (k < n/2; X_(n/2) only with k = 0), as
+// (Re X_k, -Im X_k): into a, as rdft's layout, or as the power |X_k|^2
+// rounded once to float. Pairs of bins come as lanes: rising for bins k,
+// k+1, falling for bins k, k-1.
+struct layout_out {
+    double *a;
+
+    void ends(double dc, double nyquist) const
     {
-        if (power != nullptr) {
-            power[k] = static_cast<float>(re * re + minus_im * minus_im);
-        } else {
-            a[2 * k] = re;
-            a[2 * k + 1] = minus_im;
-        }
+        a[0] = dc;
+        a[1] = nyquist;
     }
-    // Bins k and k+1, lanes of the pairs.
-    void bins(uint32_t k, pair2 re, pair2 minus_im) const
+    void bin(size_t k, double re, double minus_im) const
     {
-        if (power != nullptr) {
-            const pair2 p = re * re + minus_im * minus_im;
-            power[k] = static_cast<float>(p[0]);
-            power[k + 1] = static_cast<float>(p[1]);
-        } else {
-            a[2 * k] = re[0];
-            a[2 * k + 1] = minus_im[0];
-            a[2 * k + 2] = re[1];
-            a[2 * k + 3] = minus_im[1];
-        }
+        a[2 * k] = re;
+        a[2 * k + 1] = minus_im;
+    }
+    void rising(size_t k, pair2 re, pair2 minus_im) const
+    {
+        const pair2 first = lanes<0, 0>(re, minus_im), second = lanes<1, 1>(re, minus_im);
+        std::memcpy(a + 2 * k, &first, sizeof first);
+        std::memcpy(a + 2 * k + 2, &second, sizeof second);
+    }
+    void falling(size_t k, pair2 re, pair2 minus_im) const
+    {
+        const pair2 first = lanes<0, 0>(re, minus_im), second = lanes<1, 1>(re, minus_im);
+        std::memcpy(a + 2 * k, &first, sizeof first);
+        std::memcpy(a + 2 * k - 2, &second, sizeof second);
+    }
+};
+
+struct power_out {
+    float *power;
+
+    typedef float float2 __attribute__((vector_size(8)));
+
+    void ends(double dc, double) const { power[0] = static_cast<float>(dc * dc); }
+    void bin(size_t k, double re, double minus_im) const
+    {
+        power[k] = static_cast<float>(re * re + minus_im * minus_im);
+    }
+    void rising(size_t k, pair2 re, pair2 minus_im) const
+    {
+        const float2 p = __builtin_convertvector(re * re + minus_im * minus_im, float2);
+        std::memcpy(power + k, &p, sizeof p);
+    }
+    void falling(size_t k, pair2 re, pair2 minus_im) const
+    {
+        const pair2 p = re * re + minus_im * minus_im;
+        const float2 f = __builtin_convertvector(lanes<1, 0>(p, p), float2);
+        std::memcpy(power + k - 1, &f, sizeof f);
     }
 };
 
@@ -399,57 +472,54 @@ struct spectrum_out {
 // and X_0, X_(n/2) = Re Z_0 + Im Z_0, Re Z_0 - Im Z_0 (in rdft's layout a[0]
 // and a[1]; as power, DC alone). Bin m/2 pairs with itself: X = conj Z.
 //
-// Positions 2p and 2p+1 (block p) pair with m - 2p (block m/2 - p, first
-// lane) and m - 2p - 1 (block m/2 - p - 1, second lane). Both X_(m-2p) and
-// X_(m-2p-1) are written where block m/2 - p - 1 is still to be read at the
-// next p, so its first lane is carried over in registers.
+// Positions k and k+1 (k even, one block) pair with m - k (first lane of the
+// block at m - k) and m - k - 1 (second lane of the block at m - k - 2).
+// X_(m-k) and X_(m-k-1) are written over both, so the block at m - k - 2 is
+// kept in registers for the next k.
 //
-// c holds cos(2 pi i / size) for i < size/4 and stride = size / n; the sines
-// are its entries read backwards.
-template <bool unit_stride>
-void split_step(double *a, uint32_t m, const double *c, uint32_t size, uint32_t table_stride, spectrum_out out)
+// c holds cos(2 pi i / size) for i < size/4, read at stride = size / n; the
+// sines are its entries read backwards from c + size/4.
+template <bool unit_stride, typename Out>
+void split_step(double *a, uint32_t m, const double *c, uint32_t size, uint32_t table_stride, Out out)
 {
-    const uint32_t stride = unit_stride ? 1 : table_stride;
-    const uint32_t nc = size / 4;
-    // p = 0: X_0 and X_(n/2) from Z_0, and the pair (1, m - 1).
+    const size_t stride = unit_stride ? 1 : table_stride;
+    const double *sines = c + size / 4;
     const cpair z01 = load_block(a);
-    const cpair tail = load_block(a + 2 * (m - 2)); // Z_(m-2), Z_(m-1)
-    pair2 carry = pair2{tail.re[0], tail.im[0]};    // Z_(m - 2p) for the next p
+    cpair kept = load_block(a + 2 * (m - 2)); // Z_(m-k-2), Z_(m-k-1) for the next k
+    out.ends(z01.re[0] + z01.im[0], z01.re[0] - z01.im[0]);
     {
-        const double cs = c[stride], sn = c[nc - stride];
-        const double ar = z01.re[1], ai = z01.im[1], br = tail.re[1], bi = tail.im[1];
+        // The pair (1, m - 1).
+        const double cs = c[stride], sn = sines[-static_cast<ptrdiff_t>(stride)];
+        const double ar = z01.re[1], ai = z01.im[1], br = kept.re[1], bi = kept.im[1];
         const double er = ar + br, ei = ai - bi, or_ = ai + bi, oi = br - ar;
         const double xr = cs * or_ + sn * oi, xi = cs * oi - sn * or_;
-        // As rdft's layout bin 0 holds X_0 and X_(n/2); as power DC alone.
-        const double dc = z01.re[0] + z01.im[0], nyquist = z01.re[0] - z01.im[0];
-        if (out.power != nullptr)
-            out.bin(0, dc, 0.0);
-        else
-            out.bin(0, dc, nyquist);
         out.bin(1, 0.5 * (er + xr), -0.5 * (ei + xi));
         out.bin(m - 1, 0.5 * (er - xr), 0.5 * (ei - xi));
     }
-    const pair2 half = {0.5, 0.5};
-    for (uint32_t p = 1; p < m / 4; ++p) {
-        const uint32_t k = 2 * p;
-        const cpair z = load_block(a + 2 * k);              // Z_k, Z_(k+1)
-        const cpair back = load_block(a + 2 * (m - k - 2)); // Z_(m-k-2), Z_(m-k-1)
-        const cpair partner = {pair2{carry[0], back.re[1]}, pair2{carry[1], back.im[1]}};
-        carry = pair2{back.re[0], back.im[0]};
-        const pair2 cs = {c[k * stride], c[(k + 1) * stride]};
-        const pair2 sn = {c[nc - k * stride], c[nc - (k + 1) * stride]};
+    const pair2 half = {0.5, 0.5}, minus_half = {-0.5, -0.5};
+    for (size_t k = 2; k < m / 2; k += 2) {
+        const cpair z = load_block(a + 2 * k); // Z_k, Z_(k+1)
+        const cpair next = load_block(a + 2 * (m - k - 2));
+        const cpair partner = {lanes<0, 1>(kept.re, next.re), lanes<0, 1>(kept.im, next.im)};
+        kept = next;
+        pair2 cs, sn;
+        if (unit_stride) {
+            std::memcpy(&cs, c + k, sizeof cs);
+            std::memcpy(&sn, sines - k - 1, sizeof sn);
+            sn = lanes<1, 0>(sn, sn);
+        } else {
+            cs = pair2{c[k * stride], c[(k + 1) * stride]};
+            sn = pair2{sines[-static_cast<ptrdiff_t>(k * stride)], sines[-static_cast<ptrdiff_t>((k + 1) * stride)]};
+        }
         // Twice the even part E and the odd part O of each pair.
         const pair2 er = z.re + partner.re, ei = z.im - partner.im;
         const pair2 or_ = z.im + partner.im, oi = partner.re - z.re;
         // Twice e^(-2 pi i k/n) O.
         const pair2 xr = cs * or_ + sn * oi, xi = cs * oi - sn * or_;
-        const pair2 hi_re = half * (er - xr), hi_im = half * (ei - xi);
-        out.bins(k, half * (er + xr), -half * (ei + xi));
-        // m - k and m - k - 1: the second lane first in memory.
-        out.bin(m - k, hi_re[0], hi_im[0]);
-        out.bin(m - k - 1, hi_re[1], hi_im[1]);
+        out.rising(k, half * (er + xr), minus_half * (ei + xi));
+        out.falling(m - k, half * (er - xr), half * (ei - xi));
     }
-    out.bin(m / 2, carry[0], carry[1]);
+    out.bin(m / 2, kept.re[0], kept.im[0]);
 }
 
 // Tables for n (a power of two from 4 to 32768), built or grown in place.
@@ -466,20 +536,24 @@ void prepare_tables(uint32_t n, int *ip, double *w)
     }
 }
 
-// The transform of n >= 8 points through the split step into `out`.
-void transform(uint32_t n, double *a, const int *ip, const double *w, spectrum_out out)
+// The transform of n >= 8 points (a, or the windowed frame when given)
+// through the split step into `out`.
+template <typename Out>
+void transform(uint32_t n, double *a, const int *ip, const double *w, Out out, const float *frame = nullptr,
+               const double *window = nullptr)
 {
     const uint32_t built = 4 * static_cast<uint32_t>(ip[0]); // the tables' n
     const uint32_t m = n / 2;
     uint32_t log2m = 0;
     while ((1u << log2m) < m)
         ++log2m;
-    complex_fft(a, m, log2m, w, built / 2);
+    complex_fft(a, m, log2m, w, built / 2, frame, window);
+    const double *c = w + 3 * (built / 4);
     const uint32_t stride = built / n;
     if (stride == 1)
-        split_step<true>(a, m, w + 3 * (built / 4), built, stride, out);
+        split_step<true>(a, m, c, built, stride, out);
     else
-        split_step<false>(a, m, w + 3 * (built / 4), built, stride, out);
+        split_step<false>(a, m, c, built, stride, out);
 }
 
 bool supported(int n)
@@ -496,7 +570,7 @@ void rdft(int n, int isgn, double *a, int *ip, double *w)
     if (n >= 4)
         prepare_tables(static_cast<uint32_t>(n), ip, w);
     if (n >= 8) {
-        transform(static_cast<uint32_t>(n), a, ip, w, {a, nullptr});
+        transform(static_cast<uint32_t>(n), a, ip, w, layout_out{a});
         return;
     }
     if (n == 4) {
@@ -513,15 +587,17 @@ void rdft(int n, int isgn, double *a, int *ip, double *w)
     a[1] = x0 - a[1];
 }
 
-void rdft_power(int n, double *a, int *ip, double *w, float *power)
+void rdft_power(int n, const float *frame, const double *window, double *a, int *ip, double *w, float *power)
 {
     if (!supported(n))
         return;
     if (n >= 8) {
         prepare_tables(static_cast<uint32_t>(n), ip, w);
-        transform(static_cast<uint32_t>(n), a, ip, w, {nullptr, power});
+        transform(static_cast<uint32_t>(n), a, ip, w, power_out{power}, frame, window);
         return;
     }
+    for (int i = 0; i < n; ++i)
+        a[i] = static_cast<double>(frame[i]) * window[i];
     rdft(n, 1, a, ip, w);
     power[0] = static_cast<float>(a[0] * a[0]);
     if (n == 4)

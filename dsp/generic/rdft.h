@@ -18,9 +18,10 @@
 // a, ip and w untouched.
 void rdft(int n, int isgn, double *a, int *ip, double *w);
 
-// The power spectrum of the same transform without the spectrum itself:
-// power[k] = R_k^2 + I_k^2 for 0 < k < n/2 and power[0] = R_0^2 (the Nyquist
-// term is dropped), each summed in double and rounded once to float, the
-// bits rdft's output would give. a is left holding intermediate values; ip
-// and w as for rdft. Other sizes leave everything untouched.
-void rdft_power(int n, double *a, int *ip, double *w, float *power);
+// The power spectrum of the windowed frame, a_j = frame[j] x window[j] (each
+// product in double), without the spectrum itself: power[k] = R_k^2 + I_k^2
+// for 0 < k < n/2 and power[0] = R_0^2 (the Nyquist term is dropped), each
+// summed in double and rounded once to float, the bits rdft's output on those
+// a_j would give. a (n doubles) is work space only, left holding intermediate
+// values; ip and w as for rdft. Other sizes leave everything untouched.
+void rdft_power(int n, const float *frame, const double *window, double *a, int *ip, double *w, float *power);

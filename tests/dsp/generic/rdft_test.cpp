@@ -146,19 +146,23 @@ TEST(RdftTest, TablesAreCachedAndGrow)
 
 TEST(RdftTest, PowerIsTheSquaredSpectrumBitForBit)
 {
-    // The backend's spectra come from rdft_power: every bin must be what
-    // squaring rdft's own output gives, DC alone in bin 0, for every size.
+    // The backend's spectra come from rdft_power on a frame and its window:
+    // every bin must be what squaring rdft's own output on the products
+    // gives, DC alone in bin 0, for every size.
     for (int n = 2; n <= 32768; n *= 2) {
         SCOPED_TRACE(n);
-        const std::vector<double> x = random_samples<double>(static_cast<uint32_t>(n), static_cast<uint32_t>(n) + 7);
-        std::vector<double> a = x, b = x, w(n), v(n);
+        const std::vector<float> frame = random_samples<float>(static_cast<uint32_t>(n), static_cast<uint32_t>(n) + 7);
+        const std::vector<double> window = random_samples<double>(static_cast<uint32_t>(n), static_cast<uint32_t>(n) + 8);
+        std::vector<double> a(n), b(n, 0.5), w(n), v(n);
+        for (int i = 0; i < n; ++i)
+            a[i] = static_cast<double>(frame[i]) * window[i];
         std::vector<int> ip(n > 2 ? n : 2), iq(n > 2 ? n : 2);
         rdft(n, 1, a.data(), ip.data(), w.data());
         std::vector<float> want(n / 2), got(n / 2, -1.0f);
         want[0] = static_cast<float>(a[0] * a[0]);
         for (int k = 1; k < n / 2; ++k)
             want[k] = static_cast<float>(a[2 * k] * a[2 * k] + a[2 * k + 1] * a[2 * k + 1]);
-        rdft_power(n, b.data(), iq.data(), v.data(), got.data());
+        rdft_power(n, frame.data(), window.data(), b.data(), iq.data(), v.data(), got.data());
         EXPECT_EQ(got, want);
         EXPECT_EQ(iq, ip);
         EXPECT_EQ(v, w);
@@ -173,9 +177,10 @@ TEST(RdftTest, UnsupportedCallsLeaveEverythingUntouched)
         std::vector<double> a(70000, 0.5), w(70000, 0.25);
         std::vector<int> ip(70000, 3);
         std::vector<float> power(70000, 0.75f);
+        const std::vector<float> frame(70000, 0.125f);
         rdft(c[0], c[1], a.data(), ip.data(), w.data());
         if (c[1] >= 0)
-            rdft_power(c[0], a.data(), ip.data(), w.data(), power.data());
+            rdft_power(c[0], frame.data(), w.data(), a.data(), ip.data(), w.data(), power.data());
         EXPECT_EQ(power, std::vector<float>(70000, 0.75f));
         EXPECT_EQ(a, std::vector<double>(70000, 0.5));
         EXPECT_EQ(ip, std::vector<int>(70000, 3));
