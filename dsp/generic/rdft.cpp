@@ -162,10 +162,18 @@ void bit_reverse(double *a, uint32_t log2m)
     }
 }
 
+// Lane i of x, then lane j of y.
+template <int i, int j>
+inline pair2 lanes(pair2 x, pair2 y)
+{
+    typedef int64_t mask2 __attribute__((vector_size(16)));
+    return __builtin_shuffle(x, y, mask2{i, 2 + j});
+}
+
 // -i x for one complex value held as (re, im).
 inline pair2 minus_i(pair2 x)
 {
-    return pair2{x[1], -x[0]};
+    return lanes<1, 0>(x, -x);
 }
 
 // The 4-point transform of a group of four bit-reversed values: x[t] holds
@@ -404,18 +412,11 @@ void complex_fft(double *a, uint32_t m, uint32_t log2m, const double *t, uint32_
     }
 }
 
-// Lane i of x, then lane j of y.
-template <int i, int j>
-inline pair2 lanes(pair2 x, pair2 y)
-{
-    typedef int64_t mask2 __attribute__((vector_size(16)));
-    return __builtin_shuffle(x, y, mask2{i, 2 + j});
-}
-
-// Where the split step puts each X_k (k < n/2; X_(n/2) only with k = 0), as
-// (Re X_k, -Im X_k): into a, as rdft's layout, or as the power |X_k|^2
-// rounded once to float. Pairs of bins come as lanes: rising for bins k,
-// k+1, falling for bins k, k-1.
+// Where the split step puts each X_k (k < n/2; X_(n/2) only with k = 0): into
+// a, as rdft's layout, or as the power |X_k|^2 rounded once to float. A single
+// bin comes as (Re X_k, -Im X_k). Pairs of bins come as lanes, twice their
+// values, for bins k, k+1 as (Re, Im) (rising) and for bins j, j-1 as
+// (Re, -Im) (falling), both at once.
 struct layout_out {
     double *a;
 
@@ -429,40 +430,41 @@ struct layout_out {
         a[2 * k] = re;
         a[2 * k + 1] = minus_im;
     }
-    void rising(size_t k, pair2 re, pair2 minus_im) const
+    void bins(size_t k, pair2 re2, pair2 im2, size_t j, pair2 fre2, pair2 fminus_im2) const
     {
-        const pair2 first = lanes<0, 0>(re, minus_im), second = lanes<1, 1>(re, minus_im);
-        std::memcpy(a + 2 * k, &first, sizeof first);
-        std::memcpy(a + 2 * k + 2, &second, sizeof second);
-    }
-    void falling(size_t k, pair2 re, pair2 minus_im) const
-    {
-        const pair2 first = lanes<0, 0>(re, minus_im), second = lanes<1, 1>(re, minus_im);
-        std::memcpy(a + 2 * k, &first, sizeof first);
-        std::memcpy(a + 2 * k - 2, &second, sizeof second);
+        const pair2 half = {0.5, 0.5}, minus_half = {-0.5, -0.5};
+        const pair2 re = half * re2, minus_im = minus_half * im2, fre = half * fre2, fminus_im = half * fminus_im2;
+        const pair2 r0 = lanes<0, 0>(re, minus_im), r1 = lanes<1, 1>(re, minus_im);
+        const pair2 f0 = lanes<0, 0>(fre, fminus_im), f1 = lanes<1, 1>(fre, fminus_im);
+        std::memcpy(a + 2 * k, &r0, sizeof r0);
+        std::memcpy(a + 2 * k + 2, &r1, sizeof r1);
+        std::memcpy(a + 2 * j, &f0, sizeof f0);
+        std::memcpy(a + 2 * j - 2, &f1, sizeof f1);
     }
 };
 
+// A pair's power is a quarter of the sum of its doubled parts squared, which
+// saves halving each part: the quarter is exact in double, and where the sum
+// leaves double's normal range both ways round to the same float (0 or
+// infinity), so the bits are those of squaring rdft's output.
 struct power_out {
     float *power;
 
-    typedef float float2 __attribute__((vector_size(8)));
+    typedef float float4 __attribute__((vector_size(16)));
 
     void ends(double dc, double) const { power[0] = static_cast<float>(dc * dc); }
     void bin(size_t k, double re, double minus_im) const
     {
         power[k] = static_cast<float>(re * re + minus_im * minus_im);
     }
-    void rising(size_t k, pair2 re, pair2 minus_im) const
+    void bins(size_t k, pair2 re2, pair2 im2, size_t j, pair2 fre2, pair2 fminus_im2) const
     {
-        const float2 p = __builtin_convertvector(re * re + minus_im * minus_im, float2);
-        std::memcpy(power + k, &p, sizeof p);
-    }
-    void falling(size_t k, pair2 re, pair2 minus_im) const
-    {
-        const pair2 p = re * re + minus_im * minus_im;
-        const float2 f = __builtin_convertvector(lanes<1, 0>(p, p), float2);
-        std::memcpy(power + k - 1, &f, sizeof f);
+        const pair2 quarter = {0.25, 0.25};
+        const pair2 rising = quarter * (re2 * re2 + im2 * im2);
+        const pair2 falling = quarter * (fre2 * fre2 + fminus_im2 * fminus_im2);
+        const float4 all = __builtin_convertvector(__builtin_shufflevector(rising, falling, 0, 1, 3, 2), float4);
+        std::memcpy(power + k, &all, 2 * sizeof(float));
+        std::memcpy(power + j - 1, reinterpret_cast<const char *>(&all) + 2 * sizeof(float), 2 * sizeof(float));
     }
 };
 
@@ -474,8 +476,8 @@ struct power_out {
 //
 // Positions k and k+1 (k even, one block) pair with m - k (first lane of the
 // block at m - k) and m - k - 1 (second lane of the block at m - k - 2).
-// X_(m-k) and X_(m-k-1) are written over both, so the block at m - k - 2 is
-// kept in registers for the next k.
+// X_(m-k) and X_(m-k-1) are written over both, so the first lane of the block
+// at m - k - 2 is kept in registers for the next k.
 //
 // c holds cos(2 pi i / size) for i < size/4, read at stride = size / n; the
 // sines are its entries read backwards from c + size/4.
@@ -485,41 +487,34 @@ void split_step(double *a, uint32_t m, const double *c, uint32_t size, uint32_t 
     const size_t stride = unit_stride ? 1 : table_stride;
     const double *sines = c + size / 4;
     const cpair z01 = load_block(a);
-    cpair kept = load_block(a + 2 * (m - 2)); // Z_(m-k-2), Z_(m-k-1) for the next k
-    out.ends(z01.re[0] + z01.im[0], z01.re[0] - z01.im[0]);
+    double kept_re = a[2 * (m - 2)], kept_im = a[2 * (m - 2) + 2]; // Z_(m-k) for the next k
     {
+        const double br = a[2 * (m - 2) + 1], bi = a[2 * (m - 2) + 3];
+        out.ends(z01.re[0] + z01.im[0], z01.re[0] - z01.im[0]);
         // The pair (1, m - 1).
         const double cs = c[stride], sn = sines[-static_cast<ptrdiff_t>(stride)];
-        const double ar = z01.re[1], ai = z01.im[1], br = kept.re[1], bi = kept.im[1];
+        const double ar = z01.re[1], ai = z01.im[1];
         const double er = ar + br, ei = ai - bi, or_ = ai + bi, oi = br - ar;
         const double xr = cs * or_ + sn * oi, xi = cs * oi - sn * or_;
         out.bin(1, 0.5 * (er + xr), -0.5 * (ei + xi));
         out.bin(m - 1, 0.5 * (er - xr), 0.5 * (ei - xi));
     }
-    const pair2 half = {0.5, 0.5}, minus_half = {-0.5, -0.5};
     for (size_t k = 2; k < m / 2; k += 2) {
         const cpair z = load_block(a + 2 * k); // Z_k, Z_(k+1)
-        const cpair next = load_block(a + 2 * (m - k - 2));
-        const cpair partner = {lanes<0, 1>(kept.re, next.re), lanes<0, 1>(kept.im, next.im)};
-        kept = next;
-        pair2 cs, sn;
-        if (unit_stride) {
-            std::memcpy(&cs, c + k, sizeof cs);
-            std::memcpy(&sn, sines - k - 1, sizeof sn);
-            sn = lanes<1, 0>(sn, sn);
-        } else {
-            cs = pair2{c[k * stride], c[(k + 1) * stride]};
-            sn = pair2{sines[-static_cast<ptrdiff_t>(k * stride)], sines[-static_cast<ptrdiff_t>((k + 1) * stride)]};
-        }
+        const double *lo = a + 2 * (m - k - 2);
+        const cpair partner = {pair2{kept_re, lo[1]}, pair2{kept_im, lo[3]}}; // Z_(m-k), Z_(m-k-1)
+        kept_re = lo[0];
+        kept_im = lo[2];
+        const pair2 cs = pair2{c[k * stride], c[(k + 1) * stride]};
+        const pair2 sn = pair2{sines[-static_cast<ptrdiff_t>(k * stride)], sines[-static_cast<ptrdiff_t>((k + 1) * stride)]};
         // Twice the even part E and the odd part O of each pair.
         const pair2 er = z.re + partner.re, ei = z.im - partner.im;
         const pair2 or_ = z.im + partner.im, oi = partner.re - z.re;
         // Twice e^(-2 pi i k/n) O.
         const pair2 xr = cs * or_ + sn * oi, xi = cs * oi - sn * or_;
-        out.rising(k, half * (er + xr), minus_half * (ei + xi));
-        out.falling(m - k, half * (er - xr), half * (ei - xi));
+        out.bins(k, er + xr, ei + xi, m - k, er - xr, ei - xi);
     }
-    out.bin(m / 2, kept.re[0], kept.im[0]);
+    out.bin(m / 2, kept_re, kept_im);
 }
 
 // Tables for n (a power of two from 4 to 32768), built or grown in place.
