@@ -214,6 +214,36 @@ frame_decision decide_frame(detector *d, const spectral_peak *peaks)
     return out;
 }
 
+// Bins first .. last (first <= last) of the working copy: the shared
+// spectrum times the curve's gains, or copied without a curve.
+void equalise(detector *d, const float *spectrum, uint32_t first, uint32_t last)
+{
+    if (d->curve != nullptr)
+        response_curve_apply_bins(d->curve, spectrum, d->spectrum, first, last - first + 1);
+    else
+        std::memcpy(d->spectrum + first, spectrum + first, sizeof(float) * (last - first + 1));
+}
+
+// The working copy on the bins the peak search reads: equalised, then noise
+// filtered over the part of them in the filter's band (place_bands keeps that
+// band within them). Inside the band the filter equalises each bin as it
+// takes it from the shared spectrum, so those bins are passed over once.
+void prepare_spectrum(detector *d, const float *spectrum)
+{
+    const uint32_t first = d->read_first;
+    const uint32_t last = d->read_last;
+    const noise_filter *nf = d->noise;
+    if (nf == nullptr || nf->lo > nf->hi) {
+        equalise(d, spectrum, first, last);
+        return;
+    }
+    if (nf->lo > first)
+        equalise(d, spectrum, first, nf->lo - 1);
+    noise_filter_apply_scaled(d->noise, d->curve != nullptr ? d->curve->gains : nullptr, spectrum, d->spectrum);
+    if (nf->hi < last)
+        equalise(d, spectrum, nf->hi + 1, last);
+}
+
 // Every entry of [lo, hi) that holds a symbol votes with its confidence;
 // cleared entries (symbol 0, confidence 0) take a place but cannot win.
 void vote_range(detector *d, int32_t lo, int32_t hi)
@@ -340,16 +370,8 @@ void detector_process_frame(detector *d, const float *spectrum)
     // Without a curve or a noise filter the shared spectrum is read as it is.
     const float *x = spectrum;
     if (d->curve != nullptr || d->noise != nullptr) {
-        if (d->read_first <= d->read_last) {
-            const uint32_t first = d->read_first;
-            const uint32_t count = d->read_last - first + 1;
-            if (d->curve != nullptr)
-                response_curve_apply_bins(d->curve, spectrum, d->spectrum, first, count);
-            else
-                std::memcpy(d->spectrum + first, spectrum + first, sizeof(float) * count);
-            if (d->noise != nullptr)
-                noise_filter_apply(d->noise, d->spectrum);
-        }
+        if (d->read_first <= d->read_last)
+            prepare_spectrum(d, spectrum);
         x = d->spectrum;
     }
     detector_push_peaks(d, peak_finder_find(d->peaks, x));

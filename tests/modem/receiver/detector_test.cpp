@@ -9,6 +9,8 @@
 #include "support/memory_fixture.h"
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 namespace {
@@ -336,6 +338,66 @@ TEST_F(DetectorTest, PeaksBecomeSymbolsAndEmptySlotsBecomeNone)
     del_detector(d);
     del_decoder_settings(plain);
     del_decoder_settings(s);
+    del_protocol(p);
+}
+
+// The working copy covers the bins the peak search reads. The noise filter's
+// band may lie inside them (it follows the protocol's band, the search the
+// channel's tones): the bins beside it must still be equalised, those in it
+// equalised and filtered.
+TEST_F(DetectorTest, BinsBesideTheFilterBandAreEqualisedToo)
+{
+    protocol *p = new_default_protocol();
+    decoder_settings *standard = new_default_decoder_settings();
+    decoder_settings *flat = one_detector(0, 0.85f, 1.0f, 64, 2048, 0.5f);
+    ASSERT_TRUE(p && standard && flat);
+    struct Case {
+        const char *what;
+        const decoder_settings *settings;
+        uint8_t index;
+        uint32_t below, above; // bins read below and above the filter's band; both 0: no band
+    } cases[] = {
+        {"curve, bins on both sides", standard, 1, 3, 7},
+        {"curve, bins above only", standard, 2, 0, 9},
+        {"curve, no band", standard, 3, 0, 0},
+        {"no curve, bins on both sides", flat, 0, 5, 1},
+        {"no curve, no band", flat, 0, 0, 0},
+    };
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<float> power(0.0f, 100.0f);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        detector *d = new_detector(c.settings, p, 0, kRate, c.index);
+        ASSERT_NE(d, nullptr);
+        const uint32_t first = d->read_first, last = d->read_last;
+        const bool band = c.below != 0 || c.above != 0;
+        ASSERT_TRUE(band ? noise_filter_set_band(d->noise, first + c.below, last - c.above)
+                         : noise_filter_set_band(d->noise, 1, 0));
+        const float factor = d->noise->factor, smoothing = d->noise->smoothing;
+        const float one_minus = d->noise->one_minus_smoothing;
+        std::vector<float> estimate(kFft / 2, 0.0f);
+        std::vector<float> expected(kFft / 2);
+        for (int frame = 0; frame < 2; ++frame) {
+            std::vector<float> x(kFft / 2);
+            for (float &v : x)
+                v = power(gen);
+            for (uint32_t b = first; b <= last; ++b) {
+                const float in = d->curve != nullptr ? d->curve->gains[b] * x[b] : x[b];
+                expected[b] = in;
+                if (band && b >= first + c.below && b <= last - c.above) {
+                    const float sub = factor * estimate[b];
+                    estimate[b] = one_minus * in + smoothing * estimate[b];
+                    const float diff = in - sub;
+                    expected[b] = diff < 0.0f ? 0.0f : diff;
+                }
+            }
+            detector_process_frame(d, x.data());
+        }
+        EXPECT_EQ(std::memcmp(d->spectrum + first, expected.data() + first, sizeof(float) * (last - first + 1)), 0);
+        del_detector(d);
+    }
+    del_decoder_settings(flat);
+    del_decoder_settings(standard);
     del_protocol(p);
 }
 
