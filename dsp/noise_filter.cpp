@@ -2,7 +2,6 @@
 
 #include "runtime/memory_manager.h"
 
-
 noise_filter *new_noise_filter(uint32_t lo, uint32_t hi)
 {
     noise_filter *nf = tracked_alloc<noise_filter>(1);
@@ -65,40 +64,97 @@ namespace {
 // One bin: the subtraction uses the estimate from before this frame, and the
 // estimate takes the value as it came in, not the filtered one. d < 0 becomes
 // +0 and anything else (NaN included) stays.
-inline void filter_bin(float *noise, float *bin, float factor, float smoothing, float one_minus)
+inline void filter_bin(float *noise, float in, float *out, float factor, float smoothing, float one_minus)
 {
-    const float in = *bin;
     const float sub = factor * *noise;
     *noise = one_minus * in + smoothing * *noise;
     const float d = in - sub;
-    *bin = d < 0.0f ? 0.0f : d;
+    *out = d < 0.0f ? 0.0f : d;
 }
 
-// The estimates and the spectrum are separate arrays, which the compiler is
-// told so that each block of four bins becomes a few vector operations
-// (lane by lane the same single-precision steps, so the same numbers).
-constexpr uint64_t kBlock = 4;
+// Four bins as one generic vector of the compiler: one register where the
+// target has four-lane float vectors, four scalars where it has not. Loaded
+// and stored element by element, which the compiler turns into one vector
+// access where it can and into four plain ones (never a copy through memory)
+// where it cannot. Lane by lane these are the single-precision steps of
+// filter_bin, so the numbers are the same.
+typedef float lanes4 __attribute__((vector_size(16)));
 
-void filter_bins(float *__restrict noise, float *__restrict bins, uint64_t count, float factor, float smoothing,
-                 float one_minus)
+inline lanes4 load4(const float *p)
 {
-    const uint64_t whole = count - count % kBlock;
-    for (uint64_t i = 0; i < whole; i += kBlock)
-        for (uint64_t j = 0; j < kBlock; ++j)
-            filter_bin(&noise[i + j], &bins[i + j], factor, smoothing, one_minus);
-    for (uint64_t i = whole; i < count; ++i)
-        filter_bin(&noise[i], &bins[i], factor, smoothing, one_minus);
+    return lanes4{p[0], p[1], p[2], p[3]};
+}
+
+inline void store4(float *p, lanes4 v)
+{
+    p[0] = v[0];
+    p[1] = v[1];
+    p[2] = v[2];
+    p[3] = v[3];
+}
+
+inline lanes4 splat(float x)
+{
+    return lanes4{x, x, x, x};
+}
+
+// Four bins from i.
+template <bool scaled>
+inline void filter_block(float *noise, const float *gains, const float *in, float *out, uint64_t i, lanes4 factor,
+                         lanes4 smoothing, lanes4 one_minus)
+{
+    const lanes4 zero = splat(0.0f);
+    const lanes4 x = scaled ? load4(gains + i) * load4(in + i) : load4(in + i);
+    const lanes4 old = load4(noise + i);
+    const lanes4 sub = factor * old;
+    store4(noise + i, one_minus * x + smoothing * old);
+    const lanes4 d = x - sub;
+    store4(out + i, d < zero ? zero : d);
+}
+
+// Bins in[0 .. count), each times its gain first when there are gains,
+// filtered into out. Every block reads all it needs before it writes, so out
+// may be in. Four blocks a turn spread the loop's own count and branch over
+// 16 bins.
+template <bool scaled>
+void filter_bins(float *noise, const float *gains, const float *in, float *out, uint64_t count, float factor,
+                 float smoothing, float one_minus)
+{
+    const lanes4 f = splat(factor), s = splat(smoothing), m = splat(one_minus);
+    uint64_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        filter_block<scaled>(noise, gains, in, out, i, f, s, m);
+        filter_block<scaled>(noise, gains, in, out, i + 4, f, s, m);
+        filter_block<scaled>(noise, gains, in, out, i + 8, f, s, m);
+        filter_block<scaled>(noise, gains, in, out, i + 12, f, s, m);
+    }
+    for (; i + 4 <= count; i += 4)
+        filter_block<scaled>(noise, gains, in, out, i, f, s, m);
+    for (; i < count; ++i)
+        filter_bin(&noise[i], scaled ? gains[i] * in[i] : in[i], &out[i], factor, smoothing, one_minus);
 }
 
 } // namespace
 
 bool noise_filter_apply(noise_filter *nf, float *spectrum)
 {
-    if (nf->noise == nullptr || nf->lo > nf->hi)
-        return true;
-    filter_bins(nf->noise + (nf->lo - nf->first), spectrum + nf->lo, static_cast<uint64_t>(nf->hi) - nf->lo + 1,
-                nf->factor, nf->smoothing, nf->one_minus_smoothing);
+    noise_filter_apply_scaled(nf, nullptr, spectrum, spectrum);
     return true;
+}
+
+void noise_filter_apply_scaled(noise_filter *nf, const float *gains, const float *in, float *out)
+{
+    if (nf->noise == nullptr || nf->lo > nf->hi)
+        return;
+    const uint32_t lo = nf->lo;
+    float *noise = nf->noise + (lo - nf->first);
+    const uint64_t count = static_cast<uint64_t>(nf->hi) - lo + 1;
+    if (gains != nullptr)
+        filter_bins<true>(noise, gains + lo, in + lo, out + lo, count, nf->factor, nf->smoothing,
+                          nf->one_minus_smoothing);
+    else
+        filter_bins<false>(noise, nullptr, in + lo, out + lo, count, nf->factor, nf->smoothing,
+                           nf->one_minus_smoothing);
 }
 
 void del_noise_filter(noise_filter *nf)

@@ -32,5 +32,10 @@ bool noise_filter_set_smoothing(noise_filter *nf, float smoothing);
 bool noise_filter_set_band(noise_filter *nf, uint32_t lo, uint32_t hi);
 // Filters bins lo .. hi of spectrum (at least hi + 1 bins) in place; always true.
 bool noise_filter_apply(noise_filter *nf, float *spectrum);
+// The same in one pass for a spectrum still to be equalised: bins lo .. hi of
+// out become the filtered gains[b] x in[b] (in[b] itself when gains is NULL),
+// the numbers that multiplying first and filtering in place give. out may be
+// in; nothing outside the band is read or written.
+void noise_filter_apply_scaled(noise_filter *nf, const float *gains, const float *in, float *out);
 // NULL is ignored.
 void del_noise_filter(noise_filter *nf);

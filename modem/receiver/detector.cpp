@@ -104,6 +104,7 @@ bool build_geometry(detector *d, const detector_settings *rec, uint8_t hop)
         frontdoor_width += d->windows[i].width;
     if (frontdoor_width <= 0)
         return false;
+    d->frontdoor_width = frontdoor_width;
 
     // Reads are clipped to the history, so no window casts more than H votes.
     d->votes = new_vote_box(static_cast<uint32_t>(widest < h ? widest : h));
@@ -212,6 +213,81 @@ frame_decision decide_frame(detector *d, const spectral_peak *peaks)
             out.confidence = sum / static_cast<float>(k);
     }
     return out;
+}
+
+// Bins first .. last (first <= last) of the working copy: the shared
+// spectrum times the curve's gains, or copied without a curve.
+void equalise(detector *d, const float *spectrum, uint32_t first, uint32_t last)
+{
+    if (d->curve != nullptr)
+        response_curve_apply_bins(d->curve, spectrum, d->spectrum, first, last - first + 1);
+    else
+        std::memcpy(d->spectrum + first, spectrum + first, sizeof(float) * (last - first + 1));
+}
+
+// The working copy on the bins the peak search reads: equalised, then noise
+// filtered over the part of them in the filter's band (place_bands keeps that
+// band within them). Inside the band the filter equalises each bin as it
+// takes it from the shared spectrum, so those bins are passed over once.
+void prepare_spectrum(detector *d, const float *spectrum)
+{
+    const uint32_t first = d->read_first;
+    const uint32_t last = d->read_last;
+    const noise_filter *nf = d->noise;
+    if (nf == nullptr || nf->lo > nf->hi) {
+        equalise(d, spectrum, first, last);
+        return;
+    }
+    if (nf->lo > first)
+        equalise(d, spectrum, first, nf->lo - 1);
+    noise_filter_apply_scaled(d->noise, d->curve != nullptr ? d->curve->gains : nullptr, spectrum, d->spectrum);
+    if (nf->hi < last)
+        equalise(d, spectrum, nf->hi + 1, last);
+}
+
+// The history entries of front-door window i, clipped to the history.
+void frontdoor_window(const detector *d, uint32_t i, int32_t *lo, int32_t *hi)
+{
+    clip_window(d->header_positions[i], d->windows[i], d->history_length, lo, hi);
+}
+
+// Counts the matches of the front-door windows from scratch.
+void count_frontdoor_matches(detector *d)
+{
+    const frame_decision *history = logical_history(d);
+    const uint64_t *expected = protocol_frontdoor_symbols(d->protocol);
+    int32_t matches = 0;
+    for (uint32_t i = 0; i < protocol_frontdoor_length(d->protocol); ++i) {
+        int32_t lo = 0;
+        int32_t hi = 0;
+        frontdoor_window(d, i, &lo, &hi);
+        for (int32_t e = lo; e < hi; ++e)
+            matches += history[e].symbol == expected[i];
+    }
+    d->frontdoor_matches = matches;
+}
+
+// Before `incoming` is pushed: every window moves one entry towards the
+// newest, losing its oldest entry and gaining the one after its newest (the
+// incoming decision when the window ends with the history).
+void move_frontdoor_matches(detector *d, frame_decision incoming)
+{
+    const frame_decision *history = logical_history(d);
+    const uint64_t *expected = protocol_frontdoor_symbols(d->protocol);
+    const int32_t h = d->history_length;
+    const uint32_t doors = protocol_frontdoor_length(d->protocol);
+    for (uint32_t i = 0; i < doors; ++i) {
+        int32_t lo = 0;
+        int32_t hi = 0;
+        frontdoor_window(d, i, &lo, &hi);
+        if (lo >= hi)
+            continue;
+        const frame_decision &gained = hi == h ? incoming : history[hi];
+        d->frontdoor_matches += (gained.symbol == expected[i]) - (history[lo].symbol == expected[i]);
+    }
+    // Also false for NaN, so that the bound is never trusted with one.
+    if (!(incoming.confidence <= 1.0f))
+        d->confidences_bounded = false;
 }
 
 // Every entry of [lo, hi) that holds a symbol votes with its confidence;
@@ -340,16 +416,8 @@ void detector_process_frame(detector *d, const float *spectrum)
     // Without a curve or a noise filter the shared spectrum is read as it is.
     const float *x = spectrum;
     if (d->curve != nullptr || d->noise != nullptr) {
-        if (d->read_first <= d->read_last) {
-            const uint32_t first = d->read_first;
-            const uint32_t count = d->read_last - first + 1;
-            if (d->curve != nullptr)
-                response_curve_apply_bins(d->curve, spectrum, d->spectrum, first, count);
-            else
-                std::memcpy(d->spectrum + first, spectrum + first, sizeof(float) * count);
-            if (d->noise != nullptr)
-                noise_filter_apply(d->noise, d->spectrum);
-        }
+        if (d->read_first <= d->read_last)
+            prepare_spectrum(d, spectrum);
         x = d->spectrum;
     }
     detector_push_peaks(d, peak_finder_find(d->peaks, x));
@@ -362,6 +430,7 @@ void detector_push_peaks(detector *d, const spectral_peak *peaks)
 
 void detector_push_decision(detector *d, frame_decision decision)
 {
+    move_frontdoor_matches(d, decision);
     // The oldest entry's slot takes the newest decision, in both copies.
     const int32_t h = d->history_length;
     d->history[d->history_head] = decision;
@@ -401,21 +470,25 @@ bool detector_find_frontdoor(detector *d)
     const uint32_t doors = protocol_frontdoor_length(p);
     const uint64_t *expected = protocol_frontdoor_symbols(p);
 
+    // Clipped windows still count their full width.
+    const int64_t total = d->frontdoor_width;
+    if (total <= 0)
+        return false;
+    // Summed in single precision, n confidences of at most 1 never exceed n,
+    // and the division keeps that order: a front door refused by this bound
+    // is refused by its score, without adding up the windows.
+    if (d->confidences_bounded &&
+        !(static_cast<float>(d->frontdoor_matches) / static_cast<float>(total) > d->threshold))
+        return false;
     float matched = 0.0f;
-    int64_t total = 0;
     for (uint32_t i = 0; i < doors; ++i) {
-        const slot_window &w = d->windows[i];
-        total += w.width;
         int32_t lo = 0;
         int32_t hi = 0;
-        clip_window(d->header_positions[i], w, h, &lo, &hi);
+        frontdoor_window(d, i, &lo, &hi);
         for (int32_t e = lo; e < hi; ++e)
             if (history[e].symbol == expected[i])
                 matched += history[e].confidence;
     }
-    if (total <= 0)
-        return false;
-    // Clipped windows still count their full width.
     const float score = matched / static_cast<float>(total);
     if (!(score > d->threshold))
         return false;
@@ -492,6 +565,8 @@ void detector_reset(detector *d)
     std::memset(d->results, 0, sizeof(uint64_t) * d->data_count);
     std::memset(d->history, 0, sizeof(frame_decision) * 2 * static_cast<size_t>(d->history_length));
     d->history_head = 0;
+    count_frontdoor_matches(d);
+    d->confidences_bounded = true;
 }
 
 uint32_t detector_state(const detector *d)

@@ -104,6 +104,14 @@ struct detector {
     // Per data ordinal j: frames from the end of the header to the end of the
     // slot of data symbol j (a float, compared strictly, never rounded). Owned.
     float *due;
+    // History entries inside the front-door windows that hold their window's
+    // symbol, kept up to date by every push: no score can exceed this count
+    // over the windows' total width while every confidence in the history is
+    // at most 1, which confidences_bounded says (true when every decision
+    // since the last reset had one).
+    int32_t frontdoor_matches;
+    bool confidences_bounded;
+    int64_t frontdoor_width; // the front-door windows' total width, above 0
 };
 
 // None when the index or channel lies outside the settings or protocol, the

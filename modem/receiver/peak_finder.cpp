@@ -36,18 +36,123 @@ void sort_peaks(spectral_peak *peaks, int32_t k)
     }
 }
 
-// Bins passed over together when none of them can be taken.
-constexpr int32_t kRun = 8;
+// Bins summarised by one maximum: a search looks into a run only when its
+// maximum can be taken. Eight vectors.
+constexpr int32_t kRun = 32;
 
-// Whether any of the kRun values from x exceeds w (NaN does not). Counted
-// rather than tested one by one, so that the compiler can compare the run in
-// a few vector operations with no branch per bin.
-bool any_above(const float *x, float w)
+// Four bins as one generic vector of the compiler: one register where the
+// target has four-lane float vectors, four scalars where it has not. Loaded
+// element by element, which the compiler turns into one vector load where it
+// can and into four plain loads (never a copy through memory) where it
+// cannot. Only maxima are taken on it, lane by lane as the scalar code would.
+typedef float lanes4 __attribute__((vector_size(16)));
+typedef int32_t order4 __attribute__((vector_size(16)));
+
+inline lanes4 load4(const float *x)
 {
-    int32_t above = 0;
-    for (int32_t j = 0; j < kRun; ++j)
-        above += x[j] > w;
-    return above != 0;
+    return lanes4{x[0], x[1], x[2], x[3]};
+}
+
+// v when it exceeds m, else m: a NaN never displaces a number, so a maximum
+// started from a number is the largest number seen (or that start).
+template <typename T>
+inline T larger(T v, T m)
+{
+    return v > m ? v : m;
+}
+
+// No bin at or below the floor is ever taken: the weakest kept magnitude
+// starts there and only rises.
+constexpr float kFloor = -1.0f;
+
+// The largest lane of m, which holds no NaN.
+inline float largest_lane(lanes4 m)
+{
+    m = larger(__builtin_shuffle(m, order4{2, 3, 0, 1}), m);
+    m = larger(__builtin_shuffle(m, order4{1, 0, 3, 2}), m);
+    return m[0];
+}
+
+// The larger of kFloor and the largest number among the kRun values from x.
+inline float run_maximum(const float *x)
+{
+    static_assert(kRun == 32, "a run is eight vectors");
+    lanes4 m = {kFloor, kFloor, kFloor, kFloor};
+    m = larger(load4(x), m);
+    m = larger(load4(x + 4), m);
+    m = larger(load4(x + 8), m);
+    m = larger(load4(x + 12), m);
+    m = larger(load4(x + 16), m);
+    m = larger(load4(x + 20), m);
+    m = larger(load4(x + 24), m);
+    m = larger(load4(x + 28), m);
+    return largest_lane(m);
+}
+
+// The same for the count (below kRun) values from x.
+float short_run_maximum(const float *x, int32_t count)
+{
+    lanes4 m = {kFloor, kFloor, kFloor, kFloor};
+    int32_t j = 0;
+    for (; j + 4 <= count; j += 4)
+        m = larger(load4(x + j), m);
+    float r = largest_lane(m);
+    for (; j < count; ++j)
+        r = larger(x[j], r);
+    return r;
+}
+
+// Fills run_max with the maximum (as run_maximum gives it) of each run of
+// bins lo .. hi, the last one possibly shorter, each run on its own so that
+// none waits for the one before; returns the number of runs and sets top to
+// the largest of them.
+int32_t fill_run_maxima(float *run_max, const float *x, int32_t lo, int32_t hi, float *top)
+{
+    int32_t runs = 0;
+    float t = kFloor;
+    int32_t i = lo;
+    for (; i + kRun - 1 <= hi; i += kRun) {
+        const float m = run_maximum(x + i);
+        run_max[runs++] = m;
+        t = larger(m, t);
+    }
+    if (i <= hi) {
+        const float m = short_run_maximum(x + i, hi + 1 - i);
+        run_max[runs++] = m;
+        t = larger(m, t);
+    }
+    *top = t;
+    return runs;
+}
+
+// A plateau goes to its right-hand bin; NaN is never a maximum.
+inline bool local_maximum(const float *x, int32_t i)
+{
+    return x[i] >= x[i - 1] && x[i] > x[i + 1];
+}
+
+// With one slot a search ends on the first local maximum of the largest value
+// among them: a later equal one is not taken. When some bin holding the
+// band's largest number (top, above the floor) is a local maximum, that
+// number is this value and the first such bin is the answer, found in the
+// runs that reach top without following every rise on the way to it. False,
+// `at` untouched, when there is no such bin.
+bool first_largest_maximum(const float *x, const float *run_max, int32_t runs, int32_t lo, int32_t hi, float top,
+                           int32_t *at)
+{
+    for (int32_t r = 0; r < runs; ++r) {
+        if (run_max[r] != top)
+            continue;
+        const int32_t first = lo + r * kRun;
+        const int32_t last = hi - first < kRun ? hi : first + kRun - 1;
+        for (int32_t i = first; i <= last; ++i) {
+            if (x[i] == top && local_maximum(x, i)) {
+                *at = i;
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 // The band a search covers: the finder's band within 1 .. N / 2 - 2, so that
@@ -85,7 +190,9 @@ peak_finder *new_peak_finder(uint32_t sample_rate, int32_t fft_size, int32_t k, 
     if (pf == nullptr)
         return nullptr;
     pf->peaks = tracked_alloc<spectral_peak>(static_cast<uint64_t>(k));
-    if (pf->peaks == nullptr) {
+    // One maximum per run of the widest band, bins 1 .. N / 2 - 2.
+    pf->run_max = tracked_alloc<float>(static_cast<uint64_t>(fft_size / 2) / kRun + 1);
+    if (pf->peaks == nullptr || pf->run_max == nullptr) {
         del_peak_finder(pf);
         return nullptr;
     }
@@ -112,26 +219,31 @@ const spectral_peak *peak_finder_find(peak_finder *pf, const float *x)
     int32_t lo = 0;
     int32_t hi = -1;
     search_band(pf, &lo, &hi);
-    float weakest = -1.0f;
-    int32_t replace = 0;
-    auto test = [&](int32_t i) {
-        // A plateau goes to its right-hand bin; NaN is never taken.
-        if (x[i] > weakest && x[i] >= x[i - 1] && x[i] > x[i + 1]) {
-            peaks[replace] = spectral_peak{static_cast<float>(i) * pf->inverse_size, x[i]};
-            weakest = weakest_slot(peaks, k, &replace);
+    float largest = kFloor;
+    const int32_t runs = lo > hi ? 0 : fill_run_maxima(pf->run_max, x, lo, hi, &largest);
+    const float *run_max = pf->run_max;
+    int32_t at = 0;
+    if (k == 1 && largest > kFloor && first_largest_maximum(x, run_max, runs, lo, hi, largest, &at)) {
+        peaks[0] = spectral_peak{static_cast<float>(at) * pf->inverse_size, x[at]};
+    } else {
+        // Only a bin above the weakest kept magnitude can be taken, and that
+        // magnitude changes only when one is: a run whose maximum does not
+        // exceed it is passed over whole.
+        float weakest = kFloor;
+        int32_t replace = 0;
+        for (int32_t r = 0; r < runs; ++r) {
+            if (!(run_max[r] > weakest))
+                continue;
+            const int32_t first = lo + r * kRun;
+            const int32_t last = hi - first < kRun ? hi : first + kRun - 1;
+            for (int32_t i = first; i <= last; ++i) {
+                if (x[i] > weakest && local_maximum(x, i)) {
+                    peaks[replace] = spectral_peak{static_cast<float>(i) * pf->inverse_size, x[i]};
+                    weakest = weakest_slot(peaks, k, &replace);
+                }
+            }
         }
-    };
-    // Only a bin above the weakest kept magnitude can be taken, and that
-    // magnitude changes only when one is: a run of bins none of which
-    // exceeds it is passed over whole.
-    const int32_t whole = lo > hi ? lo : hi + 1 - (hi + 1 - lo) % kRun;
-    int32_t i = lo;
-    for (; i < whole; i += kRun)
-        if (any_above(x + i, weakest))
-            for (int32_t j = i; j < i + kRun; ++j)
-                test(j);
-    for (; i <= hi; ++i)
-        test(i);
+    }
 
     sort_peaks(peaks, k);
 
@@ -205,5 +317,6 @@ void del_peak_finder(peak_finder *pf)
     if (pf == nullptr)
         return;
     tracked_free(pf->peaks);
+    tracked_free(pf->run_max);
     tracked_free(pf);
 }

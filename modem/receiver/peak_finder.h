@@ -29,6 +29,7 @@ struct peak_finder {
     float frequency_factor; // 1.0 at creation, always within [0.5, 1.5]
     float low_hz;           // the band as given, in corrected Hz; 0 in either: the whole spectrum
     float high_hz;
+    float *run_max;         // scratch of every search: one maximum per run of 32 bins of the band, owned
 };
 
 // A slot that holds no peak: frequency 0 or magnitude 0. Every search leaves

@@ -1,10 +1,12 @@
 // The detectors' per-frame stages work only on the bins their peak search
-// reads and skip runs of bins that cannot hold a peak. Here every detector of
-// the standard settings hears a set of recordings twice: through those fast
-// stages, and through straightforward ones written below (the whole spectrum
-// copied and equalised, the noise filter over the protocol's whole band, a
-// peak search testing every bin). Both must give the same numbers on the bins
-// read, the same peaks, frame decisions and votes, and the same callbacks.
+// reads, equalise and filter them in one pass, and skip runs of bins that
+// cannot hold a peak. Here every detector of the standard settings, and of
+// the same settings without curves, hears a set of recordings twice: through
+// those fast stages, and through straightforward ones written below (the
+// whole spectrum copied and equalised, the noise filter over the protocol's
+// whole band, a peak search testing every bin). Both must give the same
+// numbers on the bins read, the same peaks, frame decisions and votes, and
+// the same callbacks.
 #include "modem/receiver/detector.h"
 
 #include "loopback_harness.h"
@@ -158,8 +160,25 @@ class DetectorReferenceTest : public TrackedHeapTest {};
 TEST_F(DetectorReferenceTest, FastStagesDecideAsTheStraightforwardOnes)
 {
     protocol *p = new_default_protocol();
-    decoder_settings *s = new_default_decoder_settings();
-    ASSERT_TRUE(p && s);
+    decoder_settings *standard = new_default_decoder_settings();
+    ASSERT_TRUE(p && standard);
+    // The same detectors without their curves: the noise filter then takes
+    // the shared spectrum as it is.
+    float smoothing[8], subtraction[8], threshold[8], window_factor[8];
+    int8_t shift[8];
+    ASSERT_LE(standard->detector_count, 8u);
+    for (uint8_t i = 0; i < standard->detector_count; ++i) {
+        const detector_settings &rec = standard->detectors[i];
+        smoothing[i] = rec.noise_smoothing;
+        subtraction[i] = rec.noise_subtraction;
+        shift[i] = rec.time_shift;
+        threshold[i] = rec.frontdoor_threshold;
+        window_factor[i] = rec.window_factor;
+    }
+    decoder_settings *flat =
+        new_decoder_settings("flat", 0, standard->hop, standard->detector_count, standard->sample_rate,
+                             standard->fft_size, smoothing, subtraction, shift, 0, nullptr, threshold, window_factor);
+    ASSERT_NE(flat, nullptr);
     std::mt19937 gen(20261209);
     std::vector<recording> recordings;
     recordings.push_back({"noise", noise(2 * kRate, 0.05f, 1), 1.0f});
@@ -181,72 +200,76 @@ TEST_F(DetectorReferenceTest, FastStagesDecideAsTheStraightforwardOnes)
     loopback::append_silence(slow, kRate / 4);
     recordings.push_back({"a slow clock, corrected", with_noise(slow, 0.02f, 4), 45000.0f / kRate});
 
-    int finished = 0;
-    for (const recording &r : recordings) {
-        SCOPED_TRACE(r.what);
-        frame_buffer *frames = new_frame_buffer(s->fft_size, s->hop, 64, sizeof(float));
-        spectrum_analyser *analyser = new_spectrum_analyser(s->fft_size);
-        ASSERT_TRUE(frames && analyser);
-        std::vector<detector *> fast, straight;
-        std::vector<reference_stages> stages;
-        std::vector<report_log> fast_log(s->detector_count), straight_log(s->detector_count);
-        for (uint8_t i = 0; i < s->detector_count; ++i) {
-            fast.push_back(new_detector(s, p, 0, kRate, i));
-            straight.push_back(new_detector(s, p, 0, kRate, i));
-            ASSERT_TRUE(fast[i] && straight[i]);
-            ASSERT_TRUE(detector_set_frequency_correction(fast[i], r.factor));
-            ASSERT_TRUE(detector_set_frequency_correction(straight[i], r.factor));
-            stages.emplace_back(s, p, i, r.factor, fast[i]);
-            detector_set_started_callback(fast[i], on_started, &fast_log[i]);
-            detector_set_finished_callback(fast[i], on_finished, &fast_log[i]);
-            detector_set_started_callback(straight[i], on_started, &straight_log[i]);
-            detector_set_finished_callback(straight[i], on_finished, &straight_log[i]);
-        }
-        uint64_t frame = 0;
-        uint64_t mismatches = 0;
-        for (size_t at = 0; at < r.samples.size() && mismatches == 0; at += 1024) {
-            const size_t count = std::min<size_t>(1024, r.samples.size() - at);
-            ASSERT_TRUE(frame_buffer_push(frames, r.samples.data() + at, count * sizeof(float)));
-            while (const void *f = frame_buffer_pop(frames)) {
-                const float *spectrum = spectrum_analyser_process(analyser, static_cast<const float *>(f));
-                ++frame;
-                for (uint8_t i = 0; i < s->detector_count; ++i) {
-                    detector *a = fast[i], *b = straight[i];
-                    fast_log[i].frame = straight_log[i].frame = frame;
-                    detector_process_frame(a, spectrum);
-                    const std::vector<float> &work = stages[i].prepare(spectrum);
-                    const std::vector<spectral_peak> &peaks = stages[i].find_peaks(work);
-                    detector_push_peaks(b, peaks.data());
-                    const frame_decision da = detector_history_entry(a, a->history_length - 1);
-                    const frame_decision db = detector_history_entry(b, b->history_length - 1);
-                    const bool worked = a->curve != nullptr || a->noise != nullptr;
-                    const bool same =
-                        (!worked || same_bits(a->spectrum + a->read_first, work.data() + a->read_first,
-                                              sizeof(float) * (a->read_last - a->read_first + 1))) &&
-                        same_bits(a->peaks->peaks, peaks.data(), sizeof(spectral_peak) * peaks.size()) &&
-                        da.symbol == db.symbol && same_bits(&da.confidence, &db.confidence, sizeof(float)) &&
-                        a->state == b->state && a->collected == b->collected && a->length == b->length &&
-                        same_bits(a->results, b->results, sizeof(uint64_t) * a->data_count);
-                    if (!same) {
-                        ADD_FAILURE() << "detector " << static_cast<int>(i) << " differs at frame " << frame;
-                        ++mismatches;
+    for (const decoder_settings *s : {standard, flat}) {
+        SCOPED_TRACE(s->name);
+        int finished = 0;
+        for (const recording &r : recordings) {
+            SCOPED_TRACE(r.what);
+            frame_buffer *frames = new_frame_buffer(s->fft_size, s->hop, 64, sizeof(float));
+            spectrum_analyser *analyser = new_spectrum_analyser(s->fft_size);
+            ASSERT_TRUE(frames && analyser);
+            std::vector<detector *> fast, straight;
+            std::vector<reference_stages> stages;
+            std::vector<report_log> fast_log(s->detector_count), straight_log(s->detector_count);
+            for (uint8_t i = 0; i < s->detector_count; ++i) {
+                fast.push_back(new_detector(s, p, 0, kRate, i));
+                straight.push_back(new_detector(s, p, 0, kRate, i));
+                ASSERT_TRUE(fast[i] && straight[i]);
+                ASSERT_TRUE(detector_set_frequency_correction(fast[i], r.factor));
+                ASSERT_TRUE(detector_set_frequency_correction(straight[i], r.factor));
+                stages.emplace_back(s, p, i, r.factor, fast[i]);
+                detector_set_started_callback(fast[i], on_started, &fast_log[i]);
+                detector_set_finished_callback(fast[i], on_finished, &fast_log[i]);
+                detector_set_started_callback(straight[i], on_started, &straight_log[i]);
+                detector_set_finished_callback(straight[i], on_finished, &straight_log[i]);
+            }
+            uint64_t frame = 0;
+            uint64_t mismatches = 0;
+            for (size_t at = 0; at < r.samples.size() && mismatches == 0; at += 1024) {
+                const size_t count = std::min<size_t>(1024, r.samples.size() - at);
+                ASSERT_TRUE(frame_buffer_push(frames, r.samples.data() + at, count * sizeof(float)));
+                while (const void *f = frame_buffer_pop(frames)) {
+                    const float *spectrum = spectrum_analyser_process(analyser, static_cast<const float *>(f));
+                    ++frame;
+                    for (uint8_t i = 0; i < s->detector_count; ++i) {
+                        detector *a = fast[i], *b = straight[i];
+                        fast_log[i].frame = straight_log[i].frame = frame;
+                        detector_process_frame(a, spectrum);
+                        const std::vector<float> &work = stages[i].prepare(spectrum);
+                        const std::vector<spectral_peak> &peaks = stages[i].find_peaks(work);
+                        detector_push_peaks(b, peaks.data());
+                        const frame_decision da = detector_history_entry(a, a->history_length - 1);
+                        const frame_decision db = detector_history_entry(b, b->history_length - 1);
+                        const bool worked = a->curve != nullptr || a->noise != nullptr;
+                        const bool same =
+                            (!worked || same_bits(a->spectrum + a->read_first, work.data() + a->read_first,
+                                                  sizeof(float) * (a->read_last - a->read_first + 1))) &&
+                            same_bits(a->peaks->peaks, peaks.data(), sizeof(spectral_peak) * peaks.size()) &&
+                            da.symbol == db.symbol && same_bits(&da.confidence, &db.confidence, sizeof(float)) &&
+                            a->state == b->state && a->collected == b->collected && a->length == b->length &&
+                            same_bits(a->results, b->results, sizeof(uint64_t) * a->data_count);
+                        if (!same) {
+                            ADD_FAILURE() << "detector " << static_cast<int>(i) << " differs at frame " << frame;
+                            ++mismatches;
+                        }
                     }
                 }
             }
+            for (uint8_t i = 0; i < s->detector_count; ++i) {
+                EXPECT_EQ(fast_log[i].reports, straight_log[i].reports) << "detector " << static_cast<int>(i);
+                for (const report &rp : fast_log[i].reports)
+                    finished += rp.finished && rp.state == TOVAN_STATE_DECODED;
+                del_detector(fast[i]);
+                del_detector(straight[i]);
+            }
+            del_spectrum_analyser(analyser);
+            del_frame_buffer(frames);
         }
-        for (uint8_t i = 0; i < s->detector_count; ++i) {
-            EXPECT_EQ(fast_log[i].reports, straight_log[i].reports) << "detector " << static_cast<int>(i);
-            for (const report &rp : fast_log[i].reports)
-                finished += rp.finished && rp.state == TOVAN_STATE_DECODED;
-            del_detector(fast[i]);
-            del_detector(straight[i]);
-        }
-        del_spectrum_analyser(analyser);
-        del_frame_buffer(frames);
+        // The recordings hold four transmissions that most detectors decode.
+        EXPECT_GE(finished, 10);
     }
-    // The recordings hold four transmissions that most detectors decode.
-    EXPECT_GE(finished, 10);
-    del_decoder_settings(s);
+    del_decoder_settings(flat);
+    del_decoder_settings(standard);
     del_protocol(p);
 }
 

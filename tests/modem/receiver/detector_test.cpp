@@ -8,7 +8,10 @@
 #include "support/dsp_backend_ready.h"
 #include "support/memory_fixture.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 namespace {
@@ -339,6 +342,66 @@ TEST_F(DetectorTest, PeaksBecomeSymbolsAndEmptySlotsBecomeNone)
     del_protocol(p);
 }
 
+// The working copy covers the bins the peak search reads. The noise filter's
+// band may lie inside them (it follows the protocol's band, the search the
+// channel's tones): the bins beside it must still be equalised, those in it
+// equalised and filtered.
+TEST_F(DetectorTest, BinsBesideTheFilterBandAreEqualisedToo)
+{
+    protocol *p = new_default_protocol();
+    decoder_settings *standard = new_default_decoder_settings();
+    decoder_settings *flat = one_detector(0, 0.85f, 1.0f, 64, 2048, 0.5f);
+    ASSERT_TRUE(p && standard && flat);
+    struct Case {
+        const char *what;
+        const decoder_settings *settings;
+        uint8_t index;
+        uint32_t below, above; // bins read below and above the filter's band; both 0: no band
+    } cases[] = {
+        {"curve, bins on both sides", standard, 1, 3, 7},
+        {"curve, bins above only", standard, 2, 0, 9},
+        {"curve, no band", standard, 3, 0, 0},
+        {"no curve, bins on both sides", flat, 0, 5, 1},
+        {"no curve, no band", flat, 0, 0, 0},
+    };
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<float> power(0.0f, 100.0f);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        detector *d = new_detector(c.settings, p, 0, kRate, c.index);
+        ASSERT_NE(d, nullptr);
+        const uint32_t first = d->read_first, last = d->read_last;
+        const bool band = c.below != 0 || c.above != 0;
+        ASSERT_TRUE(band ? noise_filter_set_band(d->noise, first + c.below, last - c.above)
+                         : noise_filter_set_band(d->noise, 1, 0));
+        const float factor = d->noise->factor, smoothing = d->noise->smoothing;
+        const float one_minus = d->noise->one_minus_smoothing;
+        std::vector<float> estimate(kFft / 2, 0.0f);
+        std::vector<float> expected(kFft / 2);
+        for (int frame = 0; frame < 2; ++frame) {
+            std::vector<float> x(kFft / 2);
+            for (float &v : x)
+                v = power(gen);
+            for (uint32_t b = first; b <= last; ++b) {
+                const float in = d->curve != nullptr ? d->curve->gains[b] * x[b] : x[b];
+                expected[b] = in;
+                if (band && b >= first + c.below && b <= last - c.above) {
+                    const float sub = factor * estimate[b];
+                    estimate[b] = one_minus * in + smoothing * estimate[b];
+                    const float diff = in - sub;
+                    expected[b] = diff < 0.0f ? 0.0f : diff;
+                }
+            }
+            detector_process_frame(d, x.data());
+        }
+        EXPECT_EQ(std::memcmp(d->spectrum + first, expected.data() + first, sizeof(float) * (last - first + 1)), 0);
+        del_detector(d);
+    }
+    del_decoder_settings(flat);
+    del_decoder_settings(standard);
+    del_protocol(p);
+}
+
 TEST_F(DetectorTest, CleanStreamLocksOnceVotesEverySymbolAndDecodes)
 {
     protocol *p = new_default_protocol();
@@ -462,28 +525,92 @@ TEST_F(DetectorTest, DataWindowsMoveWithTheTimeShiftAndStayInTheHistory)
     del_protocol(p);
 }
 
+// A history laid out for the newest of its 240 frames: front-door frames at
+// entries 80 and 90 (window 70-108) and 150 (window 130-168) of the given
+// confidence, the length 6 over its whole window (190-228), nothing
+// elsewhere; 100 empty frames follow.
+std::vector<frame_decision> three_heavy_frames(float confidence)
+{
+    std::vector<frame_decision> out(240, frame_decision{kNone, 0.0f});
+    out[80] = out[90] = frame_decision{17, confidence};
+    out[150] = frame_decision{19, confidence};
+    for (size_t e = 190; e <= 228; ++e)
+        out[e] = frame_decision{6, 1.0f};
+    out.insert(out.end(), 100, frame_decision{kNone, 0.0f});
+    return out;
+}
+
 TEST_F(DetectorTest, ScoreMustExceedTheThreshold)
 {
     protocol *p = new_default_protocol();
     ASSERT_NE(p, nullptr);
     // The first front-door window matches fully, the second not at all: 39 of
     // the 78 frames, a score of exactly 0.5 at best.
-    const std::vector<frame_decision> stream = clean_stream({17, 5, 6, 1, 1, 1});
+    const std::vector<frame_decision> half = clean_stream({17, 5, 6, 1, 1, 1});
+    // Decisions handed in from outside may weigh more than 1: three frames
+    // can then outscore a full front door.
+    const std::vector<frame_decision> heavy = three_heavy_frames(30.0f);
+    const std::vector<frame_decision> light = three_heavy_frames(1.0f);
     struct Case {
+        const char *what;
+        const std::vector<frame_decision> &stream;
         float threshold;
         int started;
-    } cases[] = {{0.5f, 0}, {0.49f, 1}};
+        float score;
+    } cases[] = {
+        {"half the front door, threshold 0.5", half, 0.5f, 0, 0.0f},
+        {"half the front door, threshold 0.49", half, 0.49f, 1, 0.5f},
+        {"three frames weighing 30", heavy, 0.85f, 1, 90.0f / 78.0f},
+        {"three frames weighing 1", light, 0.85f, 0, 0.0f},
+    };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.threshold);
+        SCOPED_TRACE(c.what);
         decoder_settings *s = one_detector(0, c.threshold);
         detector *d = new_detector(s, p, 0, kRate, 0);
         ASSERT_NE(d, nullptr);
         Watch w;
         watch(d, &w);
-        push_all(d, stream);
+        push_all(d, c.stream);
         EXPECT_EQ(w.started, c.started);
         if (c.started != 0) {
-            EXPECT_EQ(d->lock_score, 0.5f);
+            EXPECT_EQ(d->lock_score, c.score);
+        }
+        del_detector(d);
+        del_decoder_settings(s);
+    }
+    del_protocol(p);
+}
+
+// Every push keeps a count of the front-door frames that hold their window's
+// symbol, by the frame that enters each window and the one that leaves it; a
+// reset counts afresh. After any stream it must be the count of the history.
+TEST_F(DetectorTest, FrontDoorMatchesFollowTheHistory)
+{
+    protocol *p = new_default_protocol();
+    ASSERT_NE(p, nullptr);
+    const uint64_t *expected = protocol_frontdoor_symbols(p);
+    const uint64_t symbols[] = {17, 19, 6, 0, 3, kNone};
+    std::mt19937 gen(1215);
+    // Window factors that move the windows' ends.
+    for (const float window_factor : {1.0f, 0.5f, 2.0f}) {
+        SCOPED_TRACE(window_factor);
+        decoder_settings *s = one_detector(0, 0.85f, window_factor);
+        detector *d = s != nullptr ? new_detector(s, p, 0, kRate, 0) : nullptr;
+        ASSERT_NE(d, nullptr);
+        for (int k = 0; k < 2000; ++k) {
+            if (gen() % 500 == 0)
+                detector_reset(d);
+            else
+                detector_push_decision(d, frame_decision{symbols[gen() % 6], 1.0f});
+            int32_t matches = 0;
+            for (uint32_t i = 0; i < protocol_frontdoor_length(p); ++i) {
+                const int32_t from = d->header_positions[i];
+                const int32_t lo = std::clamp(from + d->windows[i].start, 0, d->history_length);
+                const int32_t hi = std::clamp(from + d->windows[i].end, 0, d->history_length);
+                for (int32_t e = lo; e < hi; ++e)
+                    matches += detector_history_entry(d, e).symbol == expected[i];
+            }
+            ASSERT_EQ(d->frontdoor_matches, matches) << "frame " << k;
         }
         del_detector(d);
         del_decoder_settings(s);

@@ -223,6 +223,54 @@ TEST_F(PeakFinderTest, SearchFindsWhatTestingEveryBinFinds)
     }
 }
 
+// With one slot the search goes straight to the band's largest value when a
+// bin holding it is a local maximum. Spectra whose largest value is no
+// maximum, or is one only at a later bin, must still find what testing every
+// bin finds, with one slot and with two.
+TEST_F(PeakFinderTest, LargestValueThatIsNoPeakIsPassedOver)
+{
+    const float nan = std::nanf("");
+    struct Case {
+        const char *what;
+        std::initializer_list<std::pair<int, float>> bins; // on a floor of 1 with a peak of 5 at bin 300
+        float floor;
+    } cases[] = {
+        {"a larger lower peak first", {{150, 4.0f}, {400, 8.0f}}, 1.0f},
+        {"largest at the band's bottom, a higher bin below the band", {{80, 9.0f}, {81, 8.0f}}, 1.0f},
+        {"largest a plateau running past the band's top", {{516, 8.0f}, {517, 8.0f}, {518, 8.0f}, {519, 8.0f}}, 1.0f},
+        {"largest at the band's top, a higher bin above it", {{518, 8.0f}, {519, 9.0f}}, 1.0f},
+        {"largest in the last bins after the whole runs", {{517, 8.0f}}, 1.0f},
+        {"largest twice, a peak only the second time", {{200, 8.0f}, {201, 8.0f}}, 1.0f},
+        {"largest before a NaN", {{200, 8.0f}, {201, nan}}, 1.0f},
+        {"largest after a NaN", {{199, nan}, {200, 8.0f}}, 1.0f},
+        {"NaN all round the only peak", {}, nan},
+        {"nothing above -1", {{300, -1.0f}}, -2.0f},
+        {"zeros of both signs", {{300, -0.0f}, {301, -0.5f}}, 0.0f},
+    };
+    protocol *p = new_default_protocol();
+    ASSERT_NE(p, nullptr);
+    for (const int32_t k : {1, 2}) {
+        peak_finder *pf = new_peak_finder(kRate, kSize, k, protocol_tone_frequency(p, 0.0f, 0),
+                                          protocol_tone_frequency(p, 32.0f, 0));
+        ASSERT_NE(pf, nullptr);
+        ASSERT_EQ(pf->low_bin, 81);
+        ASSERT_EQ(pf->high_bin, 518);
+        std::vector<spectral_peak> expected(k);
+        for (const Case &c : cases) {
+            SCOPED_TRACE(testing::Message() << c.what << ", k " << k);
+            std::vector<float> x = spectrum_with({{300, 5.0f}}, c.floor);
+            for (const auto &[bin, value] : c.bins)
+                x[bin] = value;
+            reference_find_peaks(x.data(), kSize, kRate, 1.0f, pf->low_bin, pf->high_bin, expected);
+            const spectral_peak *found = peak_finder_find(pf, x.data());
+            EXPECT_EQ(std::memcmp(found, expected.data(), sizeof(spectral_peak) * k), 0)
+                << found[0].frequency << " Hz, expected " << expected[0].frequency << " Hz";
+        }
+        del_peak_finder(pf);
+    }
+    del_protocol(p);
+}
+
 TEST_F(PeakFinderTest, FlatAndSymmetricTopsStayOnTheirBin)
 {
     peak_finder *pf = new_peak_finder(kRate, kSize, 1, 0.0f, 0.0f);
