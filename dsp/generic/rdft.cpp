@@ -166,8 +166,7 @@ void bit_reverse(double *a, uint32_t log2m)
 template <int i, int j>
 inline pair2 lanes(pair2 x, pair2 y)
 {
-    typedef int64_t mask2 __attribute__((vector_size(16)));
-    return __builtin_shuffle(x, y, mask2{i, 2 + j});
+    return __builtin_shufflevector(x, y, i, 2 + j);
 }
 
 // -i x for one complex value held as (re, im).

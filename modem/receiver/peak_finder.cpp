@@ -46,7 +46,6 @@ constexpr int32_t kRun = 32;
 // can and into four plain loads (never a copy through memory) where it
 // cannot. Only maxima are taken on it, lane by lane as the scalar code would.
 typedef float lanes4 __attribute__((vector_size(16)));
-typedef int32_t order4 __attribute__((vector_size(16)));
 
 inline lanes4 load4(const float *x)
 {
@@ -68,8 +67,8 @@ constexpr float kFloor = -1.0f;
 // The largest lane of m, which holds no NaN.
 inline float largest_lane(lanes4 m)
 {
-    m = larger(__builtin_shuffle(m, order4{2, 3, 0, 1}), m);
-    m = larger(__builtin_shuffle(m, order4{1, 0, 3, 2}), m);
+    m = larger(__builtin_shufflevector(m, m, 2, 3, 0, 1), m);
+    m = larger(__builtin_shufflevector(m, m, 1, 0, 3, 2), m);
     return m[0];
 }
 
