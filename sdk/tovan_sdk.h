@@ -461,7 +461,10 @@ TOVAN_SDK_API bool tovan_sdk_get_listen_to_self(const sdk_handle *handle);
 /*
  * Multiplies the frequencies the receivers hear by factor, 0.5 to 1.5
  * inclusive, to meet a sender whose sample clock runs off: for a sender whose
- * clock runs r times too fast, pass 1/r. Returns NULL_POINTER (handle),
+ * clock runs r times too fast, pass 1/r. The receivers then search for the
+ * tones where that sender's clock puts them, so tones it pushed past the edge
+ * of the protocol's band are still found. It takes effect from the next frame,
+ * also in the middle of a reception. Returns NULL_POINTER (handle),
  * NOT_INITIALISED, INVALID_FREQUENCY_CORRECTION (outside the range, NaN, or
  * receivers without detectors), OK. Back to 1.0 at every new configuration
  * and input sample rate.
