@@ -16,7 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <random>
 #include <string>
