@@ -1,26 +1,15 @@
 #include "coding/protocol.h"
 
 #include "coding/protocol_frame.h"
+#include "support/hex_vector.h"
 #include "support/memory_fixture.h"
 #include "support/protocol_helpers.h"
 
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::vector<uint8_t> load_vector(const char *name)
-{
-    std::ifstream in(std::string(TOVAN_SOURCE_DIR) + "/tests/vectors/protocol/" + name);
-    std::string hex;
-    in >> hex;
-    std::vector<uint8_t> bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
 
 modulation_params *modulation_with(const uint64_t *frontdoor, uint8_t count, const char *pattern = nullptr)
 {
@@ -45,8 +34,8 @@ class ProtocolTest : public TrackedHeapTest {};
 
 TEST_F(ProtocolTest, DefaultBodyIsWrittenAndReadInBothFormats)
 {
-    const std::vector<uint8_t> six = load_vector("standard_format6.hex");
-    const std::vector<uint8_t> five = load_vector("standard_format5.hex");
+    const std::vector<uint8_t> six = load_hex_vector("protocol/standard_format6.hex");
+    const std::vector<uint8_t> five = load_hex_vector("protocol/standard_format5.hex");
     ASSERT_EQ(six.size(), 77u);
     ASSERT_EQ(five.size(), 69u);
     protocol *dflt = new_default_protocol();
@@ -77,8 +66,8 @@ TEST_F(ProtocolTest, DefaultBodyIsWrittenAndReadInBothFormats)
 
 TEST_F(ProtocolTest, EveryTruncatedBodyIsRefusedWithNothingLeft)
 {
-    for (const char *name : {"standard_format6.hex", "standard_format5.hex"}) {
-        const std::vector<uint8_t> body = load_vector(name);
+    for (const char *name : {"protocol/standard_format6.hex", "protocol/standard_format5.hex"}) {
+        const std::vector<uint8_t> body = load_hex_vector(name);
         const uint8_t format = body.size() == 77 ? 6 : 5;
         for (uint64_t length = 0; length < body.size(); ++length) {
             uint64_t pos = 0;
@@ -95,7 +84,7 @@ TEST_F(ProtocolTest, EveryTruncatedBodyIsRefusedWithNothingLeft)
 
 TEST_F(ProtocolTest, ReaderFreesWhatItBuiltWhenMemoryRunsOut)
 {
-    const std::vector<uint8_t> body = load_vector("standard_format6.hex");
+    const std::vector<uint8_t> body = load_hex_vector("protocol/standard_format6.hex");
     sweep_allocation_failures([&] {
         uint64_t pos = 0;
         protocol *p = protocol_from_bytes(body.data(), body.size(), &pos, 6);
@@ -111,14 +100,14 @@ TEST_F(ProtocolTest, ReaderFreesWhatItBuiltWhenMemoryRunsOut)
 
 TEST_F(ProtocolTest, RefusedPartsAreFreed)
 {
-    std::vector<uint8_t> body = load_vector("standard_format6.hex");
+    std::vector<uint8_t> body = load_hex_vector("protocol/standard_format6.hex");
     body[10] = 9; // tone_bits 9: the coding part is refused, the modulation part is still read
     uint64_t pos = 0;
     EXPECT_EQ(protocol_from_bytes(body.data(), body.size(), &pos, 6), nullptr);
     EXPECT_EQ(pos, 77u);
 
     // A name of 40 bytes is read whole, then refused.
-    std::vector<uint8_t> long_name = load_vector("standard_format6.hex");
+    std::vector<uint8_t> long_name = load_hex_vector("protocol/standard_format6.hex");
     long_name[0] = 40;
     long_name.insert(long_name.begin() + 9, 32, 'x');
     pos = 0;
@@ -126,7 +115,7 @@ TEST_F(ProtocolTest, RefusedPartsAreFreed)
     EXPECT_EQ(pos, long_name.size());
 
     // A zero inside the name ends it early.
-    std::vector<uint8_t> cut_name = load_vector("standard_format6.hex");
+    std::vector<uint8_t> cut_name = load_hex_vector("protocol/standard_format6.hex");
     cut_name[5] = 0;
     pos = 0;
     protocol *p = protocol_from_bytes(cut_name.data(), cut_name.size(), &pos, 6);

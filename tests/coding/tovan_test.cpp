@@ -5,6 +5,7 @@
 #include "coding/protocol_frame.h"
 #include "runtime/random.h"
 #include "support/memory_fixture.h"
+#include "support/protocol_helpers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,12 +23,7 @@ protocol *make_protocol(const uint8_t (&c)[7], uint8_t fd_count = 2)
     coding_params *coding = new_coding_params(c[0], c[1], c[2], c[3], c[4], c[5], c[6]);
     modulation_params *modulation = new_modulation_params(1, fd, fd_count, nullptr, 1760.0f, 0.0f, 0.0f, 0.0872f,
                                                           0.0872f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    protocol *p = coding && modulation ? new_protocol("p", 0, coding, modulation) : nullptr;
-    if (p == nullptr) {
-        del_coding_params(coding);
-        del_modulation_params(modulation);
-    }
-    return p;
+    return new_test_protocol("p", coding, modulation);
 }
 
 uint32_t encode(tovan *m, const bytes &payload, uint8_t bits = 0)

@@ -29,54 +29,6 @@ TEST_F(NoiseFilterTest, FirstFramePassesAndSeedsTheEstimate)
     del_noise_filter(nf);
 }
 
-TEST_F(NoiseFilterTest, SubtractsTheEstimateFromBeforeEachFrame)
-{
-    // Smoothing 0 makes the estimate the previous frame's incoming value, so
-    // each output is this value minus factor x the previous incoming value.
-    // Updating the estimate first, or feeding it the filtered value, gives
-    // other numbers.
-    noise_filter *nf = new_noise_filter(0, 0);
-    ASSERT_NE(nf, nullptr);
-    ASSERT_TRUE(noise_filter_set_smoothing(nf, 0.0f));
-    ASSERT_TRUE(noise_filter_set_factor(nf, 0.5f));
-    struct Step {
-        float in, out, estimate;
-    };
-    const Step steps[] = {{4, 4, 4}, {6, 4, 6}, {10, 7, 10}, {1, 0, 1}, {3, 2.5f, 3}};
-    for (const Step &st : steps) {
-        SCOPED_TRACE(st.in);
-        float bin = st.in;
-        noise_filter_apply(nf, &bin);
-        EXPECT_EQ(bin, st.out);
-        EXPECT_EQ(nf->noise[0], st.estimate);
-    }
-    del_noise_filter(nf);
-}
-
-TEST_F(NoiseFilterTest, SteadyInputConvergesAndBandIsInclusive)
-{
-    const uint32_t bands[][2] = {{1, 3}, {2, 2}, {0, 7}};
-    for (const auto &band : bands) {
-        SCOPED_TRACE(testing::Message() << band[0] << ".." << band[1]);
-        noise_filter *nf = new_noise_filter(band[0], band[1]);
-        ASSERT_NE(nf, nullptr);
-        ASSERT_TRUE(noise_filter_set_factor(nf, 0.75f));
-        std::vector<float> s;
-        for (int frame = 0; frame < 400; ++frame) {
-            s.assign(8, 8.0f);
-            noise_filter_apply(nf, s.data());
-        }
-        for (uint32_t b = 0; b < 8; ++b) {
-            const bool in_band = b >= band[0] && b <= band[1];
-            EXPECT_NEAR(s[b], in_band ? 2.0f : 8.0f, 1e-4f) << b;
-            if (in_band) {
-                EXPECT_NEAR(nf->noise[b - band[0]], 8.0f, 1e-4f) << b;
-            }
-        }
-        del_noise_filter(nf);
-    }
-}
-
 // Bit for bit, but any NaN for a NaN: which of two NaN operands an operation
 // passes on is the compiler's choice of operand order.
 bool same_value(float a, float b)

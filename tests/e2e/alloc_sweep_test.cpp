@@ -93,7 +93,7 @@ void check_payloads(const recorder &rec, const std::vector<std::vector<uint8_t>>
 bool loop_back(const sweep_run &run, sdk_handle *h, const recorder &rec, size_t limit)
 {
     const size_t block = 1024;
-    for (size_t done = 0; done < limit && rec.of_kind(kind::received).empty(); done += block)
+    for (size_t done = 0; done < limit && rec.of(kind::received).empty(); done += block)
         if (!step(run, "playthrough", [&] { return tovan_sdk_process_playthrough(h, block); },
                   {TOVAN_SDK_OUT_OF_MEMORY}, no_check()))
             return false;
@@ -139,7 +139,7 @@ bool scenario(const sweep_run &run, const std::string &first, const std::string 
     sent.push_back(one);
     if (!loop_back(run, h, rec, 44100 * 3))
         return finish(false);
-    *received = !rec.of_kind(kind::received).empty() && rec.of_kind(kind::received)[0].payload == one;
+    *received = !rec.of(kind::received).empty() && rec.of(kind::received)[0].payload == one;
     EXPECT_EQ(tovan_sdk_stop(h), TOVAN_SDK_OK);
 
     // Reconfigure halfway through a transmission rendered as int16.

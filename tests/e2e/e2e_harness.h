@@ -16,7 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <random>
 #include <string>
@@ -73,105 +72,9 @@ inline bytes random_payload(const sdk_handle *h, size_t length = 0)
     return out;
 }
 
-enum class kind { state, sending, sent, receiving, received };
-
-struct event {
-    kind what;
-    uint32_t from = 0, to = 0; // states, for kind::state
-    uint8_t channel = 0;
-    bool has_payload = false;
-    bytes payload;
-    sdk_state inside = 0; // tovan_sdk_get_state during the callback
-    size_t at = 0;        // the recorder's clock when it came
-
-    bool operator==(const event &) const = default;
-};
-
-// Logs every callback of one handle with a copy of its payload, the state
-// the handle reports inside it and the application's sample clock. `hook`
-// runs after logging, for scenarios that act from callbacks.
-struct recorder {
-    sdk_handle *handle = nullptr;
-    std::vector<event> events;
-    std::function<void(recorder &, const event &)> hook;
-    size_t clock = 0; // samples the application has played so far
-
-    void attach(sdk_handle *h)
-    {
-        handle = h;
-        ASSERT_EQ(tovan_sdk_set_callback_ptr(h, this), TOVAN_SDK_OK);
-        ASSERT_EQ(tovan_sdk_set_callbacks(h, {on_state, on_sending, on_sent, on_receiving, on_received}),
-                  TOVAN_SDK_OK);
-    }
-
-    std::vector<event> of(kind what) const
-    {
-        std::vector<event> out;
-        std::copy_if(events.begin(), events.end(), std::back_inserter(out),
-                     [what](const event &e) { return e.what == what; });
-        return out;
-    }
-    size_t count(kind what) const
-    {
-        return static_cast<size_t>(
-            std::count_if(events.begin(), events.end(), [what](const event &e) { return e.what == what; }));
-    }
-    // The payloads of on_received, failed decodes included as empty.
-    std::vector<bytes> received() const
-    {
-        std::vector<bytes> out;
-        for (const event &e : of(kind::received))
-            out.push_back(e.payload);
-        return out;
-    }
-    // The (old, new) pairs of on_state_changed, in order.
-    std::vector<std::pair<uint32_t, uint32_t>> transitions() const
-    {
-        std::vector<std::pair<uint32_t, uint32_t>> out;
-        for (const event &e : of(kind::state))
-            out.emplace_back(e.from, e.to);
-        return out;
-    }
-
-private:
-    static recorder &self(void *user) { return *static_cast<recorder *>(user); }
-    void log(event e)
-    {
-        e.inside = tovan_sdk_get_state(handle);
-        e.at = clock;
-        events.push_back(e);
-        if (hook)
-            hook(*this, events.back());
-    }
-    static void on_state(void *user, sdk_state from, sdk_state to)
-    {
-        event e{kind::state, 0, 0, 0, false, {}, 0, 0};
-        e.from = from;
-        e.to = to;
-        self(user).log(e);
-    }
-    static void payload(void *user, kind what, const uint8_t *p, size_t length, uint8_t channel)
-    {
-        event e{what, 0, 0, 0, false, {}, 0, 0};
-        e.channel = channel;
-        e.has_payload = p != nullptr;
-        if (p != nullptr)
-            e.payload.assign(p, p + length);
-        else
-            EXPECT_EQ(length, 0u);
-        self(user).log(e);
-    }
-    static void on_sending(void *u, const uint8_t *p, size_t n, uint8_t c) { payload(u, kind::sending, p, n, c); }
-    static void on_sent(void *u, const uint8_t *p, size_t n, uint8_t c) { payload(u, kind::sent, p, n, c); }
-    static void on_receiving(void *u, const uint8_t *p, size_t n, uint8_t c)
-    {
-        payload(u, kind::receiving, p, n, c);
-    }
-    static void on_received(void *u, const uint8_t *p, size_t n, uint8_t c)
-    {
-        payload(u, kind::received, p, n, c);
-    }
-};
+using sdk_test::event;
+using sdk_test::kind;
+using sdk_test::recorder;
 
 // How an application moves its audio.
 enum class path {

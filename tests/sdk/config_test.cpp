@@ -5,6 +5,7 @@
 #include "sdk/config_text.h"
 #include "sdk/handle.h"
 #include "sdk/sdk_harness.h"
+#include "support/hex_vector.h"
 #include "support/memory_fixture.h"
 
 #include <cmath>
@@ -39,14 +40,6 @@ std::vector<uint8_t> decode(const std::string &text)
 std::string encode(const std::vector<uint8_t> &bytes)
 {
     return take_text(config_text_encode(bytes.data(), bytes.size()));
-}
-
-std::vector<uint8_t> from_hex(const std::string &hex)
-{
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return out;
 }
 
 // The standard settings with one field changed, as a whole config string.
@@ -111,8 +104,7 @@ TEST_F(ConfigTest, TextsGiveTheirCodesInCheckOrder)
     std::vector<uint8_t> inside_protocol(bytes.begin(), bytes.begin() + 40);
     // Format 5: the protocol part of that format, then the same settings part.
     std::vector<uint8_t> five{5};
-    const std::vector<uint8_t> protocol5 =
-        from_hex(read_file(TOVAN_SOURCE_DIR "/tests/vectors/protocol/standard_format5.hex"));
+    const std::vector<uint8_t> protocol5 = load_hex_vector("protocol/standard_format5.hex");
     ASSERT_EQ(protocol5.size(), 69u);
     five.insert(five.end(), protocol5.begin(), protocol5.end());
     five.insert(five.end(), bytes.begin() + 1 + 77, bytes.end());

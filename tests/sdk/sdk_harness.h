@@ -1,6 +1,7 @@
-// Shared pieces of the interface tests: the fixture that proves every test
-// leaves no tracked byte behind, config strings, a recorder of callbacks, and
-// helpers that render and feed whole transmissions through the exports.
+// Shared pieces of the interface and end-to-end tests: the fixture that
+// proves every test leaves no tracked byte behind, config strings, a recorder
+// of callbacks, and helpers that render and feed whole transmissions through
+// the exports.
 #pragma once
 
 #include "coding/coding_params.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -81,61 +83,40 @@ enum class kind { state, sending, sent, receiving, received };
 
 struct event {
     kind what;
-    uint32_t a = 0, b = 0; // old and new state, or channel
+    uint32_t from = 0, to = 0; // states, for kind::state
+    uint8_t channel = 0;
     bool has_payload = false;
     std::vector<uint8_t> payload;
-    sdk_state state_inside = 0; // tovan_sdk_get_state during the callback
+    sdk_state inside = 0; // tovan_sdk_get_state during the callback
+    size_t at = 0;        // the recorder's clock when it came
 
     bool operator==(const event &) const = default;
 };
 
 inline event state_event(sdk_state from, sdk_state to, sdk_state inside)
 {
-    return {kind::state, from, to, false, {}, inside};
+    return {kind::state, from, to, 0, false, {}, inside};
 }
 
 inline event payload_event(kind what, uint8_t channel, std::vector<uint8_t> payload, sdk_state inside)
 {
-    return {what, channel, 0, true, std::move(payload), inside};
+    return {what, 0, 0, channel, true, std::move(payload), inside};
 }
 
 inline event empty_event(kind what, uint8_t channel, sdk_state inside)
 {
-    return {what, channel, 0, false, {}, inside};
+    return {what, 0, 0, channel, false, {}, inside};
 }
 
-// Logs every callback with a copy of its payload and the handle's state at
-// that moment. `hook` runs after logging, for tests that act from callbacks.
+// Logs every callback of one handle with a copy of its payload, the state
+// the handle reports inside it and the application's sample clock. `hook`
+// runs after logging, for tests that act from callbacks.
 struct recorder {
     sdk_handle *handle = nullptr;
     std::vector<event> events;
-    void (*hook)(recorder &, const event &) = nullptr;
+    std::function<void(recorder &, const event &)> hook;
     void *extra = nullptr;
-
-    static recorder &of(void *user) { return *static_cast<recorder *>(user); }
-
-    void log(event e)
-    {
-        e.state_inside = tovan_sdk_get_state(handle);
-        events.push_back(e);
-        if (hook != nullptr)
-            hook(*this, events.back());
-    }
-    static void on_state(void *user, sdk_state from, sdk_state to) { of(user).log(state_event(from, to, 0)); }
-    static void payload(void *user, kind what, const uint8_t *bytes, size_t length, uint8_t channel)
-    {
-        event e = empty_event(what, channel, 0);
-        e.has_payload = bytes != nullptr;
-        if (bytes != nullptr)
-            e.payload.assign(bytes, bytes + length);
-        else
-            EXPECT_EQ(length, 0u);
-        of(user).log(e);
-    }
-    static void on_sending(void *u, const uint8_t *p, size_t n, uint8_t c) { payload(u, kind::sending, p, n, c); }
-    static void on_sent(void *u, const uint8_t *p, size_t n, uint8_t c) { payload(u, kind::sent, p, n, c); }
-    static void on_receiving(void *u, const uint8_t *p, size_t n, uint8_t c) { payload(u, kind::receiving, p, n, c); }
-    static void on_received(void *u, const uint8_t *p, size_t n, uint8_t c) { payload(u, kind::received, p, n, c); }
+    size_t clock = 0; // samples the application has played so far
 
     // Binds all five callbacks and this recorder as the user pointer.
     void attach(sdk_handle *h)
@@ -146,7 +127,7 @@ struct recorder {
                   TOVAN_SDK_OK);
     }
 
-    std::vector<event> of_kind(kind what) const
+    std::vector<event> of(kind what) const
     {
         std::vector<event> out;
         for (const event &e : events)
@@ -154,6 +135,49 @@ struct recorder {
                 out.push_back(e);
         return out;
     }
+    size_t count(kind what) const { return of(what).size(); }
+    // The payloads of on_received, failed decodes included as empty.
+    std::vector<std::vector<uint8_t>> received() const
+    {
+        std::vector<std::vector<uint8_t>> out;
+        for (const event &e : of(kind::received))
+            out.push_back(e.payload);
+        return out;
+    }
+    // The (old, new) pairs of on_state_changed, in order.
+    std::vector<std::pair<uint32_t, uint32_t>> transitions() const
+    {
+        std::vector<std::pair<uint32_t, uint32_t>> out;
+        for (const event &e : of(kind::state))
+            out.emplace_back(e.from, e.to);
+        return out;
+    }
+
+private:
+    static recorder &self(void *user) { return *static_cast<recorder *>(user); }
+    void log(event e)
+    {
+        e.inside = tovan_sdk_get_state(handle);
+        e.at = clock;
+        events.push_back(e);
+        if (hook)
+            hook(*this, events.back());
+    }
+    static void on_state(void *user, sdk_state from, sdk_state to) { self(user).log(state_event(from, to, 0)); }
+    static void payload(void *user, kind what, const uint8_t *bytes, size_t length, uint8_t channel)
+    {
+        event e = empty_event(what, channel, 0);
+        e.has_payload = bytes != nullptr;
+        if (bytes != nullptr)
+            e.payload.assign(bytes, bytes + length);
+        else
+            EXPECT_EQ(length, 0u);
+        self(user).log(e);
+    }
+    static void on_sending(void *u, const uint8_t *p, size_t n, uint8_t c) { payload(u, kind::sending, p, n, c); }
+    static void on_sent(void *u, const uint8_t *p, size_t n, uint8_t c) { payload(u, kind::sent, p, n, c); }
+    static void on_receiving(void *u, const uint8_t *p, size_t n, uint8_t c) { payload(u, kind::receiving, p, n, c); }
+    static void on_received(void *u, const uint8_t *p, size_t n, uint8_t c) { payload(u, kind::received, p, n, c); }
 };
 
 // A handle configured with `config`, and started when asked.

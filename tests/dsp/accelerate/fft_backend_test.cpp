@@ -35,40 +35,19 @@ TEST_F(AccelerateFftBackendTest, NyquistPowerLandsInBinZero)
 
 TEST_F(AccelerateFftBackendTest, MinIndexReadsTheValueAtItsPosition)
 {
+    // Nothing below +infinity: the position stays at its start, so the value
+    // read back is the first element, never one outside the vector.
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    struct Case {
-        const char *name;
-        float v[3];
-        uint64_t count;
-        uint32_t index;
-        float min;
-    };
-    const Case cases[] = {
-        {"first of equal minima", {2, 1, 1}, 3, 1, 1},
-        {"NaN skipped", {nan, 5, 7}, 3, 1, 5},
-        // Nothing below +infinity: the position stays at its start, so the
-        // value read back is the first element, never one outside the vector.
-        {"all NaN", {nan, nan, nan}, 3, 0, nan},
-        {"all +infinity", {inf, inf, inf}, 3, 0, inf},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const float x : {nan, inf}) {
+        SCOPED_TRACE(x);
+        const float v[3] = {x, x, x};
         uint32_t index = 0xFFFFFFFFu;
         float min = -1.0f;
-        vector_min_index(c.v, c.count, &index, &min);
-        EXPECT_EQ(index, c.index);
-        if (std::isnan(c.min)) {
-            EXPECT_TRUE(std::isnan(min));
-        } else {
-            EXPECT_EQ(min, c.min);
-        }
+        vector_min_index(v, 3, &index, &min);
+        EXPECT_EQ(index, 0u);
+        EXPECT_TRUE(min == x || (std::isnan(min) && std::isnan(x)));
     }
-    uint32_t index = 7;
-    float min = 3.0f;
-    vector_min_index(nullptr, 0, &index, &min);
-    EXPECT_EQ(index, 7u);
-    EXPECT_EQ(min, 3.0f);
 }
 
 } // namespace

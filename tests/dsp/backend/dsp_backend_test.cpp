@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -58,17 +59,31 @@ TEST_F(VectorOpsTest, ElementwiseResultsInPlaceToo)
     }
 }
 
-TEST_F(VectorOpsTest, MinIndexOnEmptyWritesNothing)
+// Where a backend has nothing below its start value (all NaN or +infinity)
+// the answers differ, and its own tests say how.
+TEST_F(VectorOpsTest, MinIndexTakesTheFirstSmallestAndNeverNan)
 {
-    uint32_t index = 77;
-    float min = 5.0f;
-    vector_min_index(nullptr, 0, &index, &min);
-    EXPECT_EQ(index, 77u);
-    EXPECT_EQ(min, 5.0f);
-    const float v[4] = {4.0f, -2.0f, 7.0f, 0.0f};
-    vector_min_index(v, 4, &index, &min);
-    EXPECT_EQ(index, 1u);
-    EXPECT_EQ(min, -2.0f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char *name;
+        std::vector<float> v;
+        uint32_t index; // 77: left as the caller had it
+        float min;
+    };
+    const Case cases[] = {
+        {"empty: nothing written", {}, 77, 5.0f},      {"ties", {2.0f, 1.0f, 1.0f}, 1, 1.0f},
+        {"NaN first", {nan, 5.0f, 7.0f}, 1, 5.0f},      {"NaN between", {3.0f, nan, -1.0f, nan}, 2, -1.0f},
+        {"negative infinity", {0.0f, -inf, -inf}, 1, -inf}, {"single", {7.5f}, 0, 7.5f},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        uint32_t index = 77;
+        float min = 5.0f;
+        vector_min_index(c.v.data(), c.v.size(), &index, &min);
+        EXPECT_EQ(index, c.index);
+        EXPECT_EQ(min, c.min);
+    }
 }
 
 std::vector<float> tone(int n, double amplitude, double bin)

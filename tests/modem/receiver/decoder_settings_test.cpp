@@ -2,29 +2,18 @@
 
 #include "coding/coding_params.h"
 #include "coding/modulation_params.h"
+#include "support/hex_vector.h"
 #include "support/memory_fixture.h"
 #include "support/protocol_helpers.h"
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr uint64_t kStandardBytes = 1464;
-
-std::vector<uint8_t> load_standard_vector()
-{
-    std::ifstream in(std::string(TOVAN_SOURCE_DIR) + "/tests/vectors/settings/standard_settings.hex");
-    std::string hex;
-    in >> hex;
-    std::vector<uint8_t> bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
 
 std::vector<uint8_t> write(const decoder_settings *s, uint64_t room = 4096)
 {
@@ -66,7 +55,7 @@ class DecoderSettingsTest : public TrackedHeapTest {};
 
 TEST_F(DecoderSettingsTest, StandardSettingsMatchTheVectorAndReadBackEqual)
 {
-    const std::vector<uint8_t> vec = load_standard_vector();
+    const std::vector<uint8_t> vec = load_hex_vector("settings/standard_settings.hex");
     ASSERT_EQ(vec.size(), kStandardBytes);
     decoder_settings *dflt = new_default_decoder_settings();
     ASSERT_NE(dflt, nullptr);
@@ -107,7 +96,7 @@ TEST_F(DecoderSettingsTest, StandardSettingsMatchTheVectorAndReadBackEqual)
 
 TEST_F(DecoderSettingsTest, RefusesOtherFormatsAndEveryTruncationWithoutAllocating)
 {
-    const std::vector<uint8_t> vec = load_standard_vector();
+    const std::vector<uint8_t> vec = load_hex_vector("settings/standard_settings.hex");
     for (uint8_t format : {0, 4, 7, 255}) {
         uint64_t pos = 0;
         memory_manager_fail_at(0, false);
@@ -162,7 +151,7 @@ TEST_F(DecoderSettingsTest, RefusesNoiseValuesTheFilterCannotTake)
 
 TEST_F(DecoderSettingsTest, AllocationFailuresLeaveNothing)
 {
-    const std::vector<uint8_t> vec = load_standard_vector();
+    const std::vector<uint8_t> vec = load_hex_vector("settings/standard_settings.hex");
     sweep_allocation_failures([&] {
         uint64_t pos = 0;
         decoder_settings *s = decoder_settings_from_bytes(vec.data(), vec.size(), &pos, 6);
@@ -179,20 +168,33 @@ TEST_F(DecoderSettingsTest, AllocationFailuresLeaveNothing)
     });
 }
 
+// Settings without detectors take eleven bytes and the name, whose length
+// byte cuts a longer one to 255 characters.
 TEST_F(DecoderSettingsTest, SettingsWithoutDetectorsTakeElevenBytesAndTheName)
 {
-    decoder_settings *s = single(0, 64, 2048, 0);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->detectors, nullptr);
-    const std::vector<uint8_t> out = write(s);
-    EXPECT_EQ(out.size(), 11u + 3u);
-    uint64_t pos = 0;
-    decoder_settings *back = decoder_settings_from_bytes(out.data(), out.size(), &pos, 5);
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(back->detector_count, 0);
-    EXPECT_TRUE(decoder_settings_equals(back, s));
-    del_decoder_settings(back);
-    del_decoder_settings(s);
+    const std::string long_name(300, 'n');
+    const struct {
+        std::string name;
+        uint8_t format;
+        uint64_t bytes;
+    } cases[] = {{"one", 5, 11 + 3}, {long_name, 6, 11 + 255}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bytes);
+        decoder_settings *s = new_decoder_settings(c.name.c_str(), 1, 64, 0, 44100, 2048, nullptr, nullptr, nullptr,
+                                                   0, nullptr, nullptr, nullptr);
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(s->detectors, nullptr);
+        const std::vector<uint8_t> out = write(s);
+        EXPECT_EQ(out.size(), c.bytes);
+        uint64_t pos = 0;
+        decoder_settings *back = decoder_settings_from_bytes(out.data(), out.size(), &pos, c.format);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->detector_count, 0);
+        EXPECT_EQ(std::string(back->name), c.name.substr(0, 255));
+        EXPECT_EQ(decoder_settings_equals(back, s), c.name.size() <= 255);
+        del_decoder_settings(back);
+        del_decoder_settings(s);
+    }
 }
 
 TEST_F(DecoderSettingsTest, ConstructionCopiesAndRefusesMissingArrays)
@@ -217,22 +219,6 @@ TEST_F(DecoderSettingsTest, ConstructionCopiesAndRefusesMissingArrays)
               nullptr);
     EXPECT_EQ(new_decoder_settings("x", 0, 64, 1, 44100, 2048, &a, &b, &shift, 2, nullptr, &t, &w), nullptr);
     del_decoder_settings(nullptr);
-}
-
-TEST_F(DecoderSettingsTest, OverlongNameIsWrittenCutToTheLengthByte)
-{
-    const std::string name(300, 'n');
-    decoder_settings *s = new_decoder_settings(name.c_str(), 0, 64, 0, 44100, 2048, nullptr, nullptr, nullptr, 0,
-                                               nullptr, nullptr, nullptr);
-    ASSERT_NE(s, nullptr);
-    const std::vector<uint8_t> out = write(s);
-    EXPECT_EQ(out.size(), 11u + 255u);
-    uint64_t pos = 0;
-    decoder_settings *back = decoder_settings_from_bytes(out.data(), out.size(), &pos, 6);
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(std::string(back->name), name.substr(0, 255));
-    del_decoder_settings(back);
-    del_decoder_settings(s);
 }
 
 TEST_F(DecoderSettingsTest, FitAllowsShiftsBelowHalfADataSlot)

@@ -7,6 +7,7 @@
 #include "runtime/float_math.h"
 #include "support/dsp_backend_ready.h"
 #include "support/memory_fixture.h"
+#include "support/protocol_helpers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,28 +37,16 @@ decoder_settings *one_detector(int8_t shift = 0, float threshold = 0.85f, float 
 // The default protocol with another payload range and parity.
 protocol *protocol_with_lengths(uint8_t min_length, uint8_t max_length, uint8_t min_parity, uint8_t max_parity)
 {
-    coding_params *c = new_coding_params(5, 1, min_length, max_length, 0, min_parity, max_parity);
-    modulation_params *m = new_default_modulation_params();
-    protocol *p = c != nullptr && m != nullptr ? new_protocol("lengths", 0, c, m) : nullptr;
-    if (p == nullptr) {
-        del_coding_params(c);
-        del_modulation_params(m);
-    }
-    return p;
+    return new_test_protocol("lengths", new_coding_params(5, 1, min_length, max_length, 0, min_parity, max_parity),
+                             new_default_modulation_params());
 }
 
 protocol *protocol_with_frontdoor_duration(float seconds)
 {
     const uint64_t frontdoor[2] = {17, 19};
-    coding_params *c = new_default_coding_params();
-    modulation_params *m = new_modulation_params(1, frontdoor, 2, nullptr, 1760.0f, 0.0f, 0.0f, seconds, 0.0872f,
-                                                 0.015f, 0.015f, 0.005f, 0.0f, 0.0f);
-    protocol *p = c != nullptr && m != nullptr ? new_protocol("short", 0, c, m) : nullptr;
-    if (p == nullptr) {
-        del_coding_params(c);
-        del_modulation_params(m);
-    }
-    return p;
+    return new_test_protocol("short", new_default_coding_params(),
+                             new_modulation_params(1, frontdoor, 2, nullptr, 1760.0f, 0.0f, 0.0f, seconds, 0.0872f,
+                                                   0.015f, 0.015f, 0.005f, 0.0f, 0.0f));
 }
 
 // Clean decisions at the transmitter's cadence: slot i covers samples

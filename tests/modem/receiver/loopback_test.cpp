@@ -5,6 +5,7 @@
 
 #include "dsp/backend/dsp_backend.h"
 #include "support/memory_fixture.h"
+#include "support/protocol_helpers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -103,48 +104,13 @@ TEST_F(LoopbackTest, EveryLeadingOffsetWithinTwoHopsDecodes)
     }
 }
 
-TEST_F(LoopbackTest, BlockSizesGiveIdenticalReceptionsOfTwoTransmissions)
-{
-    const std::vector<uint8_t> first = {1, 2, 3, 4, 5, 6};
-    const std::vector<uint8_t> second = {0xc3, 0x3c};
-    std::vector<float> x = loopback::render(p, first);
-    loopback::append_silence(x, 22050);
-    const std::vector<float> next = loopback::render(p, second);
-    x.insert(x.end(), next.begin(), next.end());
-    loopback::append_silence(x, kTail);
-
-    std::vector<loopback::event> reference;
-    for (size_t block : {4096, 1, 7, 63, 64, 65, 511, 64512}) {
-        SCOPED_TRACE(block);
-        loopback::chain c(p, s);
-        ASSERT_TRUE(c.ok());
-        c.feed(x, block);
-        if (reference.empty()) {
-            reference = c.events();
-            ASSERT_EQ(reference.size(), 4u);
-            EXPECT_FALSE(reference[0].received);
-            EXPECT_EQ(reference[1].payload, first);
-            EXPECT_FALSE(reference[2].received);
-            EXPECT_EQ(reference[3].payload, second);
-        } else {
-            EXPECT_EQ(c.events(), reference);
-        }
-    }
-}
-
 // The default protocol with every tone moved by `ratio` and the timing as
 // sent: what a receiver hears of a sender whose tones alone are off.
 protocol *pitched_protocol(float ratio)
 {
-    coding_params *c = new_default_coding_params();
-    modulation_params *m = new_modulation_params(1, TOVAN_DEFAULT_FRONTDOOR, 2, nullptr, 1760.0f * ratio, 0.0f, 0.0f,
-                                                 0.0872f, 0.0872f, 0.015f, 0.015f, 0.005f, 0.0f, 0.0f);
-    protocol *p = c != nullptr && m != nullptr ? new_protocol("pitched", 0, c, m) : nullptr;
-    if (p == nullptr) {
-        del_coding_params(c);
-        del_modulation_params(m);
-    }
-    return p;
+    return new_test_protocol("pitched", new_default_coding_params(),
+                             new_modulation_params(1, TOVAN_DEFAULT_FRONTDOOR, 2, nullptr, 1760.0f * ratio, 0.0f,
+                                                   0.0f, 0.0872f, 0.0872f, 0.015f, 0.015f, 0.005f, 0.0f, 0.0f));
 }
 
 // A sender whose clock runs r times the receiver's: heard pitch-only (the

@@ -5,6 +5,7 @@
 #include "coding/protocol_tones.h"
 #include "runtime/random.h"
 #include "support/memory_fixture.h"
+#include "support/protocol_helpers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,12 +36,7 @@ protocol *make_protocol(const shape &s)
     modulation_params *modulation =
         new_modulation_params(s.channels, fd, 2, s.pattern, s.base, s.spacing, s.channel_gap, 0.0872f, 0.0872f,
                               s.attack, s.release, s.glide, s.frontdoor_gap, s.symbol_gap);
-    protocol *p = coding && modulation ? new_protocol(s.name, 0, coding, modulation) : nullptr;
-    if (p == nullptr) {
-        del_coding_params(coding);
-        del_modulation_params(modulation);
-    }
-    return p;
+    return new_test_protocol(s.name, coding, modulation);
 }
 
 tovan *message(const protocol *p, const bytes &payload)
