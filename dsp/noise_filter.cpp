@@ -1,5 +1,6 @@
 #include "dsp/noise_filter.h"
 
+#include "dsp/float_lanes.h"
 #include "runtime/memory_manager.h"
 
 noise_filter *new_noise_filter(uint32_t lo, uint32_t hi)
@@ -72,38 +73,12 @@ inline void filter_bin(float *noise, float in, float *out, float factor, float s
     *out = d < 0.0f ? 0.0f : d;
 }
 
-// Four bins as one generic vector of the compiler: one register where the
-// target has four-lane float vectors, four scalars where it has not. Loaded
-// and stored element by element, which the compiler turns into one vector
-// access where it can and into four plain ones (never a copy through memory)
-// where it cannot. Lane by lane these are the single-precision steps of
-// filter_bin, so the numbers are the same.
-typedef float lanes4 __attribute__((vector_size(16)));
-
-inline lanes4 load4(const float *p)
-{
-    return lanes4{p[0], p[1], p[2], p[3]};
-}
-
-inline void store4(float *p, lanes4 v)
-{
-    p[0] = v[0];
-    p[1] = v[1];
-    p[2] = v[2];
-    p[3] = v[3];
-}
-
-inline lanes4 splat(float x)
-{
-    return lanes4{x, x, x, x};
-}
-
-// Four bins from i.
+// Four bins from i: lane by lane the steps of filter_bin.
 template <bool scaled>
 inline void filter_block(float *noise, const float *gains, const float *in, float *out, uint64_t i, lanes4 factor,
                          lanes4 smoothing, lanes4 one_minus)
 {
-    const lanes4 zero = splat(0.0f);
+    const lanes4 zero = splat4(0.0f);
     const lanes4 x = scaled ? load4(gains + i) * load4(in + i) : load4(in + i);
     const lanes4 old = load4(noise + i);
     const lanes4 sub = factor * old;
@@ -120,7 +95,7 @@ template <bool scaled>
 void filter_bins(float *noise, const float *gains, const float *in, float *out, uint64_t count, float factor,
                  float smoothing, float one_minus)
 {
-    const lanes4 f = splat(factor), s = splat(smoothing), m = splat(one_minus);
+    const lanes4 f = splat4(factor), s = splat4(smoothing), m = splat4(one_minus);
     uint64_t i = 0;
     for (; i + 16 <= count; i += 16) {
         filter_block<scaled>(noise, gains, in, out, i, f, s, m);

@@ -2,26 +2,17 @@
 // input and output (the response curve multiplies in place), so there are no
 // restrict qualifiers; any other overlap is not supported. Each block of four
 // reads all of its inputs before it writes, which is what exact in-place use
-// needs. A block is one generic vector of the compiler: one vector operation
-// where the target has four-lane float vectors, four scalar ones where it has
-// not, lane by lane the same single-precision step.
+// needs.
 #include "dsp/backend/dsp_backend.h"
+#include "dsp/float_lanes.h"
 
 namespace {
 
-typedef float lanes4 __attribute__((vector_size(16)));
-
-// Four elements from i, loaded and stored element by element: one vector
-// access where the target can, four plain ones (never a copy through memory)
-// where it cannot.
+// Four elements from i.
 template <typename Op>
 inline void block(const float *a, const float *b, float *out, uint64_t i, Op op)
 {
-    const lanes4 r = op(lanes4{a[i], a[i + 1], a[i + 2], a[i + 3]}, lanes4{b[i], b[i + 1], b[i + 2], b[i + 3]});
-    out[i] = r[0];
-    out[i + 1] = r[1];
-    out[i + 2] = r[2];
-    out[i + 3] = r[3];
+    store4(out + i, op(load4(a + i), load4(b + i)));
 }
 
 // Two blocks a turn, so that the loop's own count and branch are spread over

@@ -1,6 +1,7 @@
 #include "modem/receiver/peak_finder.h"
 
 #include "coding/signal_maths.h"
+#include "dsp/float_lanes.h"
 #include "runtime/convert.h"
 #include "runtime/float_math.h"
 #include "runtime/memory_manager.h"
@@ -40,18 +41,6 @@ void sort_peaks(spectral_peak *peaks, int32_t k)
 // maximum can be taken. Eight vectors.
 constexpr int32_t kRun = 32;
 
-// Four bins as one generic vector of the compiler: one register where the
-// target has four-lane float vectors, four scalars where it has not. Loaded
-// element by element, which the compiler turns into one vector load where it
-// can and into four plain loads (never a copy through memory) where it
-// cannot. Only maxima are taken on it, lane by lane as the scalar code would.
-typedef float lanes4 __attribute__((vector_size(16)));
-
-inline lanes4 load4(const float *x)
-{
-    return lanes4{x[0], x[1], x[2], x[3]};
-}
-
 // v when it exceeds m, else m: a NaN never displaces a number, so a maximum
 // started from a number is the largest number seen (or that start).
 template <typename T>
@@ -76,7 +65,7 @@ inline float largest_lane(lanes4 m)
 inline float run_maximum(const float *x)
 {
     static_assert(kRun == 32, "a run is eight vectors");
-    lanes4 m = {kFloor, kFloor, kFloor, kFloor};
+    lanes4 m = splat4(kFloor);
     m = larger(load4(x), m);
     m = larger(load4(x + 4), m);
     m = larger(load4(x + 8), m);
@@ -91,7 +80,7 @@ inline float run_maximum(const float *x)
 // The same for the count (below kRun) values from x.
 float short_run_maximum(const float *x, int32_t count)
 {
-    lanes4 m = {kFloor, kFloor, kFloor, kFloor};
+    lanes4 m = splat4(kFloor);
     int32_t j = 0;
     for (; j + 4 <= count; j += 4)
         m = larger(load4(x + j), m);
